@@ -1,0 +1,16 @@
+# pelorix_test(NAME <target> SOURCES ... LIBS ... [LOCK <resource>] [WINE_ARGS ...])
+# A GoogleTest program run under Wine; each test case becomes one CTest test.
+function(pelorix_test)
+  cmake_parse_arguments(T "" "NAME;LOCK" "SOURCES;LIBS;WINE_ARGS" ${ARGN})
+  add_executable(${T_NAME} ${T_SOURCES})
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} gtest gtest_main)
+  if(T_WINE_ARGS)
+    set_target_properties(${T_NAME} PROPERTIES CROSSCOMPILING_EMULATOR "${WINE_RUN};${T_WINE_ARGS}")
+  endif()
+  set(props TIMEOUT 120)
+  if(T_LOCK)
+    list(APPEND props RESOURCE_LOCK ${T_LOCK})
+  endif()
+  gtest_discover_tests(${T_NAME} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+                       PROPERTIES ${props})
+endfunction()

