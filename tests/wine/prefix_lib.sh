@@ -4,7 +4,8 @@
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 WINE_ROOT=${PELORIX_WINE_ROOT:-$HOME/.cache/pelorix-wine}
-WINE_TAG=$(wine --version 2>/dev/null | tr -c 'A-Za-z0-9.\n-' '_')
+# Bump the suffix when what a template contains changes.
+WINE_TAG=$(wine --version 2>/dev/null | tr -c 'A-Za-z0-9.\n-' '_')v2
 mkdir -p "$WINE_ROOT"
 
 _winecfg_version() {  # arch winver -> winecfg name
@@ -30,6 +31,12 @@ template_prefix() {
           WINEPREFIX=$tmp WINEARCH=win$arch wineboot -i >/dev/null 2>&1
           # Windows without a display: hidden windows and COM still work.
           WINEPREFIX=$tmp wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
+          # A crash ends the process instead of starting a debugger that
+          # waits for nobody.
+          WINEPREFIX=$tmp wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' \
+            /v Debugger /d '' /f >/dev/null 2>&1
+          WINEPREFIX=$tmp wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' \
+            /v Auto /d 0 /f >/dev/null 2>&1
         else
           cp -a "$(template_prefix "$arch" 7)" "$tmp"
           rm -f "$tmp/.ready"
@@ -72,8 +79,10 @@ start_server() {
   local dir=$1
   (
     flock 9
-    if WINEPREFIX=$dir wineserver -p60 </dev/null >/dev/null 2>&1; then
-      WINEPREFIX=$dir wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+    # The lock descriptor is closed for the server and the services: they
+    # outlive this block and would otherwise hold the lock with them.
+    if WINEPREFIX=$dir wineserver -p60 </dev/null >/dev/null 2>&1 9>&-; then
+      WINEPREFIX=$dir wine cmd /c exit </dev/null >/dev/null 2>&1 9>&- || true
     fi
   ) 9>"$dir.server-lock"
 }

@@ -1,0 +1,125 @@
+#include "setup/setup_run.h"
+
+#include <commctrl.h>
+#include <objbase.h>
+
+#include <string>
+
+#include "base/os_version.h"
+#include "base/system_library.h"
+#include "base/window/app_module.h"
+#include "setup/app_version.h"
+#include "setup/command_parser.h"
+#include "setup/environment_step.h"
+#include "setup/instance_mutex.h"
+#include "setup/process_state.h"
+#include "telemetry/setup_statistics.h"
+#include "ui/message_box.h"
+#include "ui/ui_resources.h"
+#include "ui/wizard_run.h"
+
+namespace {
+
+constexpr wchar_t kStatisticsTemplate[] =
+    L"http://{host}/pc_all?app=pelorix&pid={pid}&mid={mid}&mid2={mid2}&appver={appver}"
+    L"&modver={modver}&type={type}&action={action}&ex_ary[ex_flag]=value_added";
+constexpr wchar_t kAlreadyRunning[] = L"安装或卸载程序已经在运行,点击“确定”退出";
+constexpr DWORD kEnvironmentFailurePauseMs = 3000;
+
+// comctl32 and gdiplus are not among the libraries Windows always takes from
+// System32, so they are bound at run time from there.
+void InitCommonControlsFromSystem() {
+  using Fn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+  if (auto init = base::GetSystemProcAs<Fn>(L"comctl32.dll", "InitCommonControlsEx")) {
+    INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_BAR_CLASSES};
+    init(&icc);
+  }
+}
+
+struct GdiplusStartupInput {
+  UINT32 version = 1;
+  void* debug_callback = nullptr;
+  BOOL suppress_background_thread = FALSE;
+  BOOL suppress_external_codecs = FALSE;
+};
+
+ULONG_PTR StartGdiplus() {
+  using StartupFn = int(WINAPI*)(ULONG_PTR*, const GdiplusStartupInput*, void*);
+  ULONG_PTR token = 0;
+  GdiplusStartupInput input;
+  auto startup = base::GetSystemProcAs<StartupFn>(L"gdiplus.dll", "GdiplusStartup");
+  if (!startup || startup(&token, &input, nullptr) != 0) return 0;
+  return token;
+}
+
+void StopGdiplus(ULONG_PTR token) {
+  using ShutdownFn = void(WINAPI*)(ULONG_PTR);
+  if (!token) return;
+  if (auto shutdown = base::GetSystemProcAs<ShutdownFn>(L"gdiplus.dll", "GdiplusShutdown")) shutdown(token);
+}
+
+std::wstring ModuleFileName(HMODULE module) {
+  wchar_t path[1024];
+  DWORD n = GetModuleFileNameW(module, path, 1024);
+  return n && n < 1024 ? std::wstring(path, n) : std::wstring();
+}
+
+bool IsExistingFile(const std::wstring& path) {
+  DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+void InitStatistics() {
+  SetupStatistics* stats = Statistics();
+  stats->Init(0, L"install", kStatisticsTemplate);
+  stats->SetPid(CommandParser()->GetCmdPid());
+  const std::wstring& debug_file = CommandParser()->GetDebugFile();
+  stats->SetAppVersion(ReportedFileVersion(
+      !debug_file.empty() && IsExistingFile(debug_file) ? debug_file : ModuleFileName(ResourceModule())));
+}
+
+// What happens between passing the version gate and tear-down.
+void RunGuarded(CInstanceMutex& mutex, int show_mode) {
+  if (!mutex.AcquireSetupMutex()) {
+    SetupMessageBox(kAlreadyRunning, MB_OK);
+    return;
+  }
+  InitStatistics();
+  Statistics()->Report(L"start");
+  if (!RunEnvironmentStep()) {
+    mutex.ReleaseAll();
+    Sleep(kEnvironmentFailurePauseMs);
+    return;
+  }
+  if (!RunPackageStep()) return;
+  RunWizard(show_mode);
+  Statistics()->Report(L"end", L"", false);
+}
+
+}  // namespace
+
+int RunSetup(HMODULE module, HMODULE /*ignored*/, const wchar_t* command_line, int show_mode) {
+  CoInitialize(nullptr);
+  DefWindowProcW(nullptr, 0, 0, 0);
+  InitCommonControlsFromSystem();
+  AppModule().Init(module ? module : GetModuleHandleW(nullptr));
+  const ULONG_PTR gdiplus = StartGdiplus();
+  InitSharedFont();
+  InitUiResources();
+
+  CommandParser()->Parse(command_line);
+  SetSilent(CommandParser()->IsSilent());
+
+  const base::NtVersion& version = base::CurrentNtVersion();
+  if (version.major == 5 && version.minor == 1) SetLegacySystem(true);
+
+  CInstanceMutex mutex;
+  if (!IsLegacySystem()) RunGuarded(mutex, show_mode);
+
+  TermUiResources();
+  mutex.ReleaseAll();
+  AppModule().Term();
+  CoUninitialize();
+  StopGdiplus(gdiplus);
+  return 0;
+}

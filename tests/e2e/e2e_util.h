@@ -1,0 +1,74 @@
+// Helpers for tests that run the built programs as separate processes.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+// Directory of the running test program, with a trailing backslash.
+std::wstring ThisDir();
+
+// Path of a built deliverable or tool. The build places them relative to the
+// test program (see tests/CMakeLists.txt).
+std::wstring BuiltFile(const wchar_t* relative);
+
+struct RunResult {
+  bool started = false;
+  bool finished = false;  // false: still running at the deadline (then killed)
+  DWORD exit_code = 0;
+  std::string output;     // stdout and stderr together
+};
+
+// Starts `command_line` and waits up to `timeout_ms`, collecting its output.
+// `on_start` runs with the new process id before the wait begins.
+RunResult Run(const std::wstring& command_line, DWORD timeout_ms,
+              const std::function<void(DWORD pid)>& on_start = {});
+
+// Watches for message boxes (dialog class "#32770") of one process, records
+// their texts and answers each with `answer` (IDOK, IDNO, ...).
+class BoxWatcher {
+ public:
+  explicit BoxWatcher(int answer) : answer_(answer) {}
+  ~BoxWatcher() { Stop(); }
+  void Watch(DWORD pid);
+  void Stop();
+  std::vector<std::wstring> texts() const;
+
+ private:
+  static DWORD WINAPI Main(void* self);
+  void Poll();
+  int answer_;
+  DWORD pid_ = 0;
+  HANDLE thread_ = nullptr;
+  HANDLE stop_ = nullptr;
+  mutable CRITICAL_SECTION lock_;
+  bool lock_ready_ = false;
+  std::vector<std::wstring> texts_;
+  std::vector<HWND> answered_;
+};
+
+// Starts a process without waiting; the caller owns the returned handle.
+HANDLE Launch(const std::wstring& command_line, DWORD* pid);
+
+// A new empty directory under the temporary directory; removed with its
+// contents by the destructor.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  const std::wstring& path() const { return path_; }
+  std::wstring File(const wchar_t* name) const { return path_ + L"\\" + name; }
+
+ private:
+  std::wstring path_;
+};
+
+bool FileExists(const std::wstring& path);
+
+std::wstring Quote(const std::wstring& s);
+
+}  // namespace e2e

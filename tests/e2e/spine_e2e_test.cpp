@@ -1,0 +1,174 @@
+// The setup run seen from outside: the Start export driven by a host program,
+// the single-instance rule and the protection against planted libraries.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/e2e/e2e_util.h"
+
+namespace {
+
+using e2e::BuiltFile;
+using e2e::Quote;
+
+constexpr DWORD kRunTimeoutMs = 60000;
+constexpr wchar_t kMutexName[] = L"PelorixSetupSingleMutex";
+constexpr wchar_t kWindowClass[] = L"PelorixSetupMainWndClassName";
+constexpr wchar_t kAlreadyRunning[] = L"安装或卸载程序已经在运行,点击“确定”退出";
+
+std::wstring HostCommand(const std::wstring& args) {
+  return Quote(BuiltFile(L"start_host.exe")) + L" " + Quote(BuiltFile(L"Install.exe")) + L" " + args;
+}
+
+TEST(StartExport, NullCommandLineRunsWithDefaultsAndWritesFail) {
+  // Not silent: the failing preparation shows its box, which the watcher answers.
+  e2e::BoxWatcher boxes(IDOK);
+  e2e::RunResult r = e2e::Run(HostCommand(L"-null 8"), kRunTimeoutMs, [&](DWORD pid) { boxes.Watch(pid); });
+  boxes.Stop();
+  ASSERT_TRUE(r.finished) << r.output;
+  EXPECT_EQ(r.exit_code, 0u) << r.output;
+  EXPECT_EQ(r.output, "start=0 result=fail\r\n");
+  EXPECT_EQ(boxes.texts().size(), 1u);
+}
+
+TEST(StartExport, NullBufferOrNonPositiveLengthWritesNothing) {
+  for (const wchar_t* args : {L"--hide_ui -null", L"--hide_ui 0", L"--hide_ui -3"}) {
+    e2e::RunResult r = e2e::Run(HostCommand(args), kRunTimeoutMs);
+    ASSERT_TRUE(r.finished) << r.output;
+    EXPECT_EQ(r.output, "start=0 result=untouched\r\n") << args;
+  }
+}
+
+TEST(StartExport, ShortBufferGetsATruncatedTerminatedWord) {
+  e2e::RunResult r = e2e::Run(HostCommand(L"--hide_ui 3"), kRunTimeoutMs);
+  ASSERT_TRUE(r.finished);
+  EXPECT_EQ(r.output, "start=0 result=fa\r\n");
+}
+
+TEST(StartExport, SecondCallReturnsAtOnceAndLeavesTheBuffer) {
+  e2e::RunResult r = e2e::Run(HostCommand(L"--hide_ui 8 twice"), kRunTimeoutMs);
+  ASSERT_TRUE(r.finished) << r.output;
+  EXPECT_EQ(r.output, "start=0 result=fail\r\nstart=0 result=untouched\r\n");
+}
+
+TEST(StartExport, LoadedAwayFromItsAddressItFailsCleanly) {
+  // With its preferred address taken the image lands elsewhere; whatever the
+  // loader does about relocations, Start must not crash and must say "fail".
+  e2e::RunResult r = e2e::Run(HostCommand(L"--hide_ui 8 occupy"), kRunTimeoutMs);
+  ASSERT_TRUE(r.finished) << r.output;
+  EXPECT_EQ(r.exit_code, 0u) << r.output;
+  EXPECT_EQ(r.output, "start=0 result=fail\r\n");
+}
+
+TEST(SetupProgram, ExitCodeIsZeroAndNoBoxWhenSilent) {
+  e2e::BoxWatcher boxes(IDOK);
+  e2e::RunResult r = e2e::Run(Quote(BuiltFile(L"Install.exe")) + L" --hide_ui", kRunTimeoutMs,
+                              [&](DWORD pid) { boxes.Watch(pid); });
+  boxes.Stop();
+  ASSERT_TRUE(r.finished);
+  EXPECT_EQ(r.exit_code, 0u);
+  EXPECT_TRUE(boxes.texts().empty());
+}
+
+// Holds the setup's mutex and a window of the setup's class, like a running
+// setup does, and counts the activation requests it receives.
+class RunningSetupStandIn {
+ public:
+  RunningSetupStandIn() {
+    mutex_ = CreateMutexW(nullptr, TRUE, kMutexName);
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = &Proc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = kWindowClass;
+    RegisterClassW(&wc);
+    hwnd_ = CreateWindowExW(0, kWindowClass, L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, wc.hInstance, nullptr);
+    requests_ = 0;
+  }
+  ~RunningSetupStandIn() {
+    DestroyWindow(hwnd_);
+    CloseHandle(mutex_);
+  }
+  bool ok() const { return mutex_ && GetLastError() != ERROR_ALREADY_EXISTS && hwnd_; }
+  int Requests() {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    return requests_;
+  }
+
+ private:
+  static LRESULT CALLBACK Proc(HWND h, UINT m, WPARAM w, LPARAM l) {
+    if (m == 0x1400) ++requests_;
+    return DefWindowProcW(h, m, w, l);
+  }
+  HANDLE mutex_ = nullptr;
+  HWND hwnd_ = nullptr;
+  static inline int requests_ = 0;
+};
+
+TEST(SingleInstance, SecondCopyShowsTheBoxAndActivatesTheFirst) {
+  RunningSetupStandIn first;
+  ASSERT_TRUE(first.ok());
+  e2e::BoxWatcher boxes(IDOK);
+  e2e::RunResult r = e2e::Run(Quote(BuiltFile(L"Install.exe")), kRunTimeoutMs, [&](DWORD pid) { boxes.Watch(pid); });
+  boxes.Stop();
+  ASSERT_TRUE(r.finished);
+  EXPECT_EQ(r.exit_code, 0u);
+  ASSERT_EQ(boxes.texts().size(), 1u);
+  EXPECT_EQ(boxes.texts()[0], kAlreadyRunning);
+  EXPECT_EQ(first.Requests(), 1);
+}
+
+TEST(SingleInstance, SilentSecondCopyShowsNothingAndEndsWithoutRunning) {
+  RunningSetupStandIn first;
+  ASSERT_TRUE(first.ok());
+  e2e::BoxWatcher boxes(IDOK);
+  const DWORD begin = GetTickCount();
+  e2e::RunResult r = e2e::Run(HostCommand(L"--hide_ui 8"), kRunTimeoutMs, [&](DWORD pid) { boxes.Watch(pid); });
+  const DWORD elapsed = GetTickCount() - begin;
+  boxes.Stop();
+  ASSERT_TRUE(r.finished);
+  EXPECT_EQ(r.output, "start=0 result=fail\r\n");
+  EXPECT_TRUE(boxes.texts().empty());
+  EXPECT_EQ(first.Requests(), 1);
+  // It never reached the environment step, whose failure pauses for 3 s.
+  EXPECT_LT(elapsed, 3000u);
+}
+
+// Libraries the setup resolves at run time, none of which Windows protects
+// as a known DLL. A copy planted beside the program must never be loaded.
+const wchar_t* const kPlantedNames[] = {
+    L"version.dll", L"comctl32.dll", L"gdiplus.dll", L"uxtheme.dll", L"dwmapi.dll",
+    L"wininet.dll", L"urlmon.dll", L"iphlpapi.dll", L"wintrust.dll", L"crypt32.dll",
+    L"netapi32.dll", L"winhttp.dll", L"msimg32.dll", L"cabinet.dll", L"taskschd.dll",
+    L"mpr.dll", L"userenv.dll", L"propsys.dll", L"winmm.dll", L"dbghelp.dll",
+    L"secur32.dll", L"windowscodecs.dll", L"wtsapi32.dll", L"7z.dll", L"Palinst.dll"};
+
+TEST(DllPlanting, LibrariesBesideTheProgramAreNeverLoaded) {
+  e2e::TempDir dir;
+  ASSERT_TRUE(CopyFileW(BuiltFile(L"Install.exe").c_str(), dir.File(L"Install.exe").c_str(), FALSE));
+  ASSERT_TRUE(CopyFileW(BuiltFile(L"start_host.exe").c_str(), dir.File(L"start_host.exe").c_str(), FALSE));
+  for (const wchar_t* name : kPlantedNames) {
+    ASSERT_TRUE(CopyFileW(BuiltFile(L"canary.dll").c_str(), dir.File(name).c_str(), FALSE)) << name;
+  }
+  // Both entry points: the program itself, and a host calling Start.
+  e2e::RunResult program = e2e::Run(Quote(dir.File(L"Install.exe")) + L" --hide_ui", kRunTimeoutMs);
+  ASSERT_TRUE(program.finished);
+  e2e::RunResult hosted = e2e::Run(Quote(dir.File(L"start_host.exe")) + L" " + Quote(dir.File(L"Install.exe")) +
+                                       L" --hide_ui 8",
+                                   kRunTimeoutMs);
+  ASSERT_TRUE(hosted.finished);
+  EXPECT_EQ(hosted.output, "start=0 result=fail\r\n");
+  for (const wchar_t* name : kPlantedNames) {
+    EXPECT_FALSE(e2e::FileExists(dir.File(name) + L".loaded")) << "planted " << std::string(name, name + wcslen(name));
+  }
+}
+
+TEST(DllPlanting, CanaryIsNoticedWhenLoaded) {
+  // Proves the planted-library check can fail: a bare-name load does pick it up.
+  e2e::TempDir dir;
+  ASSERT_TRUE(CopyFileW(BuiltFile(L"canary.dll").c_str(), dir.File(L"probe.dll").c_str(), FALSE));
+  EXPECT_EQ(LoadLibraryW(dir.File(L"probe.dll").c_str()), nullptr);
+  EXPECT_TRUE(e2e::FileExists(dir.File(L"probe.dll.loaded")));
+}
+
+}  // namespace
