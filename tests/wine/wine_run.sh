@@ -41,10 +41,8 @@ export WINEPREFIX=$prefix
 [ "$display" = 1 ] && use_display_driver "$prefix"
 
 program=$1; shift
-wine_bin=wine
-[ "$arch" = 64 ] && [ -x /usr/bin/wine64 ] && wine_bin=wine
 set +e
-"$wine_bin" "$program" "$@"
+wine "$program" "$@"
 rc=$?
 set -e
 exit $rc
