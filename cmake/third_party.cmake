@@ -6,3 +6,16 @@ set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/third_party/googletest EXCLUDE_FROM_ALL)
 include(GoogleTest)
+
+# jsoncpp from Debian's source package, compiled with our toolchain.
+file(GLOB JSONCPP_DIR LIST_DIRECTORIES true "${PELORIX_DEPS}/src/libjsoncpp-*")
+if(NOT JSONCPP_DIR)
+  message(FATAL_ERROR "jsoncpp sources missing; run scripts/bootstrap.sh")
+endif()
+list(GET JSONCPP_DIR 0 JSONCPP_DIR)
+add_library(jsoncpp STATIC
+  ${JSONCPP_DIR}/src/lib_json/json_reader.cpp
+  ${JSONCPP_DIR}/src/lib_json/json_value.cpp
+  ${JSONCPP_DIR}/src/lib_json/json_writer.cpp)
+target_include_directories(jsoncpp SYSTEM PUBLIC ${JSONCPP_DIR}/include)
+target_compile_options(jsoncpp PRIVATE -w)

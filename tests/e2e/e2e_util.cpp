@@ -168,6 +168,38 @@ bool FileExists(const std::wstring& path) {
   return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+int RunningSetupStandIn::requests_ = 0;
+
+RunningSetupStandIn::RunningSetupStandIn() {
+  mutex_ = CreateMutexW(nullptr, TRUE, L"PelorixSetupSingleMutex");
+  const bool created = mutex_ && GetLastError() != ERROR_ALREADY_EXISTS;
+  WNDCLASSW wc = {};
+  wc.lpfnWndProc = &Proc;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.lpszClassName = L"PelorixSetupMainWndClassName";
+  RegisterClassW(&wc);
+  hwnd_ = CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, wc.hInstance,
+                          nullptr);
+  requests_ = 0;
+  ok_ = created && hwnd_;
+}
+
+RunningSetupStandIn::~RunningSetupStandIn() {
+  if (hwnd_) DestroyWindow(hwnd_);
+  if (mutex_) CloseHandle(mutex_);
+}
+
+int RunningSetupStandIn::Requests() {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+  return requests_;
+}
+
+LRESULT CALLBACK RunningSetupStandIn::Proc(HWND hwnd, UINT msg, WPARAM w, LPARAM l) {
+  if (msg == 0x1400) ++requests_;
+  return DefWindowProcW(hwnd, msg, w, l);
+}
+
 std::wstring Quote(const std::wstring& s) { return L"\"" + s + L"\""; }
 
 }  // namespace e2e

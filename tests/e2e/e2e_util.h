@@ -69,6 +69,24 @@ class TempDir {
 
 bool FileExists(const std::wstring& path);
 
+// Holds the setup's mutex and a window of the setup's class, as a running
+// setup does, and counts the activation requests (0x1400) it receives.
+class RunningSetupStandIn {
+ public:
+  RunningSetupStandIn();
+  ~RunningSetupStandIn();
+  bool ok() const { return ok_; }
+  // Dispatches what is queued, then returns the count so far.
+  int Requests();
+
+ private:
+  static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM w, LPARAM l);
+  HANDLE mutex_ = nullptr;
+  HWND hwnd_ = nullptr;
+  bool ok_ = false;
+  static int requests_;
+};
+
 std::wstring Quote(const std::wstring& s);
 
 }  // namespace e2e

@@ -12,8 +12,6 @@ using e2e::BuiltFile;
 using e2e::Quote;
 
 constexpr DWORD kRunTimeoutMs = 60000;
-constexpr wchar_t kMutexName[] = L"PelorixSetupSingleMutex";
-constexpr wchar_t kWindowClass[] = L"PelorixSetupMainWndClassName";
 constexpr wchar_t kAlreadyRunning[] = L"安装或卸载程序已经在运行,点击“确定”退出";
 
 std::wstring HostCommand(const std::wstring& args) {
@@ -70,43 +68,8 @@ TEST(SetupProgram, ExitCodeIsZeroAndNoBoxWhenSilent) {
   EXPECT_TRUE(boxes.texts().empty());
 }
 
-// Holds the setup's mutex and a window of the setup's class, like a running
-// setup does, and counts the activation requests it receives.
-class RunningSetupStandIn {
- public:
-  RunningSetupStandIn() {
-    mutex_ = CreateMutexW(nullptr, TRUE, kMutexName);
-    WNDCLASSW wc = {};
-    wc.lpfnWndProc = &Proc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = kWindowClass;
-    RegisterClassW(&wc);
-    hwnd_ = CreateWindowExW(0, kWindowClass, L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, wc.hInstance, nullptr);
-    requests_ = 0;
-  }
-  ~RunningSetupStandIn() {
-    DestroyWindow(hwnd_);
-    CloseHandle(mutex_);
-  }
-  bool ok() const { return mutex_ && GetLastError() != ERROR_ALREADY_EXISTS && hwnd_; }
-  int Requests() {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-    return requests_;
-  }
-
- private:
-  static LRESULT CALLBACK Proc(HWND h, UINT m, WPARAM w, LPARAM l) {
-    if (m == 0x1400) ++requests_;
-    return DefWindowProcW(h, m, w, l);
-  }
-  HANDLE mutex_ = nullptr;
-  HWND hwnd_ = nullptr;
-  static inline int requests_ = 0;
-};
-
 TEST(SingleInstance, SecondCopyShowsTheBoxAndActivatesTheFirst) {
-  RunningSetupStandIn first;
+  e2e::RunningSetupStandIn first;
   ASSERT_TRUE(first.ok());
   e2e::BoxWatcher boxes(IDOK);
   e2e::RunResult r = e2e::Run(Quote(BuiltFile(L"Install.exe")), kRunTimeoutMs, [&](DWORD pid) { boxes.Watch(pid); });
@@ -119,7 +82,7 @@ TEST(SingleInstance, SecondCopyShowsTheBoxAndActivatesTheFirst) {
 }
 
 TEST(SingleInstance, SilentSecondCopyShowsNothingAndEndsWithoutRunning) {
-  RunningSetupStandIn first;
+  e2e::RunningSetupStandIn first;
   ASSERT_TRUE(first.ok());
   e2e::BoxWatcher boxes(IDOK);
   const DWORD begin = GetTickCount();

@@ -9,13 +9,6 @@ namespace {
 using e2e::BuiltFile;
 using e2e::Quote;
 
-LONG g_requests = 0;
-
-LRESULT CALLBACK CountingProc(HWND h, UINT m, WPARAM w, LPARAM l) {
-  if (m == 0x1400) ++g_requests;
-  return DefWindowProcW(h, m, w, l);
-}
-
 TEST(VersionGate, PrefixReportsWindowsXp) {
   OSVERSIONINFOW info = {sizeof(info)};
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
@@ -27,15 +20,8 @@ TEST(VersionGate, PrefixReportsWindowsXp) {
 TEST(VersionGate, SetupEndsWithoutMutexBoxOrResult) {
   // A running setup stand-in: a second copy that got as far as the mutex
   // would show a box and post 0x1400 here.
-  HANDLE mutex = CreateMutexW(nullptr, TRUE, L"PelorixSetupSingleMutex");
-  ASSERT_NE(mutex, nullptr);
-  WNDCLASSW wc = {};
-  wc.lpfnWndProc = CountingProc;
-  wc.hInstance = GetModuleHandleW(nullptr);
-  wc.lpszClassName = L"PelorixSetupMainWndClassName";
-  RegisterClassW(&wc);
-  HWND hwnd = CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, wc.hInstance, nullptr);
-  ASSERT_NE(hwnd, nullptr);
+  e2e::RunningSetupStandIn running;
+  ASSERT_TRUE(running.ok());
 
   e2e::BoxWatcher boxes(IDOK);
   e2e::RunResult r = e2e::Run(Quote(BuiltFile(L"Install.exe")), 60000, [&](DWORD pid) { boxes.Watch(pid); });
@@ -48,11 +34,7 @@ TEST(VersionGate, SetupEndsWithoutMutexBoxOrResult) {
   ASSERT_TRUE(hosted.finished);
   EXPECT_EQ(hosted.output, "start=0 result=fail\r\n");
 
-  MSG msg;
-  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-  EXPECT_EQ(g_requests, 0);
-  DestroyWindow(hwnd);
-  CloseHandle(mutex);
+  EXPECT_EQ(running.Requests(), 0);
 }
 
 }  // namespace
