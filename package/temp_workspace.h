@@ -1,0 +1,78 @@
+// Temporary workspace and clean-up: temporary names, the write probe for
+// candidate directories, moving locked files out of the way, deletion that
+// falls back to deletion at the next restart, and recursive removal.
+//
+// Every operation takes absolute UTF-16 paths and reports success as a bool;
+// nothing here throws.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace package {
+
+// Text of a fresh GUID as "{XXXXXXXX-XXXX-xxxx-XXXX-XXXXXXXXXXXX}" (third group
+// in lower case, as every temporary name the setup has ever made).
+bool NewGuidText(std::wstring* out);
+
+// A path "<user temp>\{guid}.tmp" that does not exist yet. Nothing is created.
+bool NewTempPath(std::wstring* out);
+
+// A path "<dir>[\<extra>]\{guid}.tmp" that does not exist yet; `extra` may be
+// null or empty. Gives up after ten names that are all taken, and refuses a
+// directory longer than MAX_PATH. Nothing is created.
+bool NewTempPathIn(const std::wstring& dir, const wchar_t* extra, std::wstring* out);
+
+// Whether a file can be created and written in `dir`. Missing directories are
+// created for the test and removed again; no probe file is left behind. On
+// failure `*error` (optional) receives the Win32 error of the failed step.
+bool ProbeWritable(const std::wstring& dir, DWORD* error);
+
+// Folder that receives files moved out of the way from the volume of `path`:
+// the user's temp folder on the Windows drive, "X:\.temp" (hidden) on any
+// other drive X. With `create`, the folder is created and hidden if needed.
+bool VolumeTempFolder(const std::wstring& path, bool create, std::wstring* folder);
+
+// Renames a file or directory that cannot be deleted in place to a temporary
+// name on the same volume. `*new_path` receives the new name.
+bool MoveAside(const std::wstring& path, std::wstring* new_path);
+
+// Deletes a file, clearing its attributes if the first attempt fails. A file
+// that cannot be deleted is scheduled for deletion at the next restart and the
+// result is false. A file that is already gone counts as deleted.
+bool DeleteOrSchedule(const std::wstring& file);
+
+// Removes a directory and everything below it. Refuses paths shorter than four
+// characters (drive roots). Keeps going after a failure; true only if
+// everything, the directory itself included, is gone.
+bool DeleteTree(const std::wstring& dir);
+
+// Told after every file that RemoveTreeCounted handled.
+class IRemoveObserver {
+ public:
+  virtual ~IRemoveObserver() = default;
+  virtual void OnFileRemoved(unsigned long long count) = 0;
+};
+
+// Like DeleteTree, but each file goes through DeleteOrSchedule, `*counter` is
+// incremented after every file and handed to `observer` (optional).
+bool RemoveTreeCounted(const std::wstring& dir, unsigned long long* counter,
+                       IRemoveObserver* observer);
+
+// Removes every file below `dir` whose extension (with the dot, any case)
+// equals `extension`. What cannot be removed is moved aside and scheduled for
+// deletion at restart; the result is then false.
+bool PurgeByExtension(const std::wstring& dir, const std::wstring& extension);
+
+// Creates `dir` and all its missing parents. `created` (optional) receives the
+// directories that did not exist before, outermost first.
+bool CreateDirectories(const std::wstring& dir, std::vector<std::wstring>* created);
+
+// Replaces the GUID generator (CoCreateGuid) so that tests can make names
+// collide; null restores CoCreateGuid. Returns the previous generator.
+using GuidGenerator = HRESULT(WINAPI*)(GUID*);
+GuidGenerator SetGuidGeneratorForTesting(GuidGenerator generator);
+
+}  // namespace package
