@@ -1,0 +1,305 @@
+#include "package/file_manager.h"
+
+#include <process.h>
+#include <sddl.h>
+#include <shlobj.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "base/md5.h"
+#include "base/scoped_handle.h"
+#include "package/temp_workspace.h"
+
+namespace package {
+namespace {
+
+constexpr int kWorkerFailed = -10000;
+constexpr int kWorkerBadPayload = -10002;
+constexpr wchar_t kNoSpaceText[] = L"磁盘空间不够";
+constexpr wchar_t kNoSpaceCaption[] = L"错误";
+
+// Administrators and SYSTEM only, nothing inherited from the parent: the
+// staging folder lives in a place where ordinary users may create files, and
+// nobody else may plant or swap anything between extraction and placement.
+constexpr wchar_t kStagingSddl[] = L"D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)";
+
+bool IsFixedDriveWithRoom(const std::wstring& path) {
+  if (path.size() < 3 || path[1] != L':') return false;
+  const std::wstring root = path.substr(0, 2) + L"\\";
+  if (GetDriveTypeW(root.c_str()) != DRIVE_FIXED) return false;
+  ULARGE_INTEGER available, total, free_bytes;
+  return GetDiskFreeSpaceExW(root.c_str(), &available, &total, &free_bytes) &&
+         free_bytes.QuadPart >= kStagingSpaceBytes;
+}
+
+// The first fixed drive whose free space exceeds the staging need, as "X:\".
+bool FirstFixedDriveWithRoom(std::wstring* root) {
+  wchar_t drives[1024] = {};
+  DWORD n = GetLogicalDriveStringsW(1024, drives);
+  if (n == 0 || n > 1024) return false;
+  for (const wchar_t* d = drives; *d; d += wcslen(d) + 1) {
+    if (GetDriveTypeW(d) != DRIVE_FIXED) continue;
+    ULARGE_INTEGER available, total, free_bytes;
+    if (GetDiskFreeSpaceExW(d, &available, &total, &free_bytes) &&
+        free_bytes.QuadPart > kStagingSpaceBytes) {
+      *root = d;
+      return true;
+    }
+  }
+  return false;
+}
+
+bool CreateProtectedDirectory(const std::wstring& path) {
+  SECURITY_ATTRIBUTES sa = {sizeof(sa), NewStagingSecurityDescriptor(), FALSE};
+  if (!sa.lpSecurityDescriptor) return false;
+  // Fails when the name exists already (a planted directory, junction or link
+  // is never adopted).
+  BOOL ok = CreateDirectoryW(path.c_str(), &sa);
+  // Stated once more on the existing directory: not every file system layer
+  // keeps the descriptor given at creation.
+  if (ok) {
+    ok = SetFileSecurityW(path.c_str(), DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+                          sa.lpSecurityDescriptor);
+    if (!ok) RemoveDirectoryW(path.c_str());
+  }
+  LocalFree(sa.lpSecurityDescriptor);
+  return ok != FALSE;
+}
+
+}  // namespace
+
+PSECURITY_DESCRIPTOR NewStagingSecurityDescriptor() {
+  PSECURITY_DESCRIPTOR sd = nullptr;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kStagingSddl, SDDL_REVISION_1, &sd, nullptr)) {
+    return nullptr;
+  }
+  return sd;
+}
+
+CFileManager::CFileManager() = default;
+
+CFileManager* CreateFileManager() { return new CFileManager(); }
+
+void CFileManager::Release() { delete this; }
+
+CFileManager::~CFileManager() {
+  InterlockedExchange(&stop_, 1);
+  if (worker_) {
+    WaitForSingleObject(worker_, INFINITE);
+    CloseHandle(worker_);
+  }
+  if (event_) CloseHandle(event_);
+  if (!staging_dir_.empty() && GetFileAttributesW(staging_dir_.c_str()) != INVALID_FILE_ATTRIBUTES) {
+    DeleteTree(staging_dir_);
+  }
+}
+
+bool CFileManager::Init(HMODULE module, UINT id, const wchar_t* type) {
+  if (!id || !type) return false;
+  HRSRC resource = FindResourceW(module, MAKEINTRESOURCEW(id), type);
+  if (!resource) return false;
+  const DWORD size = SizeofResource(module, resource);
+  HGLOBAL loaded = LoadResource(module, resource);
+  const void* data = loaded ? LockResource(loaded) : nullptr;
+  if (!data) return false;
+  wchar_t path[1024];
+  const DWORD n = GetModuleFileNameW(module, path, 1024);
+  if (n == 0 || n >= 1024) return false;
+  return InitFromRecord(data, size, std::wstring(path, n));
+}
+
+bool CFileManager::InitFromRecord(const void* data, DWORD size, const std::wstring& module_path) {
+  if (size != sizeof(PayloadRecord)) return false;
+  std::memcpy(&record_, data, sizeof(record_));
+  module_path_ = module_path;
+  if (record_.offset == kUnfilledField || record_.length == kUnfilledField) return false;
+  WIN32_FILE_ATTRIBUTE_DATA info;
+  if (!GetFileAttributesExW(module_path_.c_str(), GetFileExInfoStandard, &info)) return false;
+  const ULONGLONG file_size = (ULONGLONG(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+  // 64-bit sum: an offset and length that wrap around 32 bits are refused
+  // instead of passing as a small number.
+  return record_.length > 0 && file_size >= ULONGLONG(record_.offset) + record_.length;
+}
+
+bool CFileManager::CreateStagingIn(const std::wstring& base) {
+  // A fresh name each try; one that exists (or is taken between the check
+  // and the creation) is never used.
+  for (int attempt = 0; attempt < 10; ++attempt) {
+    std::wstring candidate;
+    if (!NewTempPathIn(base, nullptr, &candidate)) return false;
+    if (!CreateProtectedDirectory(candidate)) {
+      if (GetLastError() == ERROR_ALREADY_EXISTS) continue;
+      return false;
+    }
+    if (!ProbeWritable(candidate, nullptr)) {
+      RemoveDirectoryW(candidate.c_str());
+      return false;
+    }
+    staging_dir_ = candidate;
+    return true;
+  }
+  return false;
+}
+
+bool CFileManager::Start() {
+  std::wstring base = staging_base_;
+  if (base.empty()) {
+    wchar_t common[MAX_PATH] = {};
+    if (!SHGetSpecialFolderPathW(nullptr, common, CSIDL_COMMON_APPDATA, TRUE)) return false;
+    base = common;
+  }
+  bool staged = false;
+  if (base.size() <= MAX_PATH && IsFixedDriveWithRoom(base)) {
+    staged = CreateStagingIn(base);
+  } else {
+    std::wstring root;
+    if (!FirstFixedDriveWithRoom(&root)) {
+      if (!silent_) MessageBoxW(nullptr, kNoSpaceText, kNoSpaceCaption, MB_ICONEXCLAMATION);
+      return false;
+    }
+    staged = CreateStagingIn(root.substr(0, 2));
+  }
+  if (!staged) return false;
+
+  event_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  if (!event_) return false;
+  worker_ = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &CFileManager::WorkerMain, this, 0, nullptr));
+  return worker_ != nullptr;
+}
+
+unsigned __stdcall CFileManager::WorkerMain(void* self) {
+  auto* manager = static_cast<CFileManager*>(self);
+  manager->worker_code_ = manager->RunWorker();
+  // Whatever stopped the worker, a waiting GetNextFile must see the end.
+  manager->ReportEnd(0);
+  return 0;
+}
+
+int CFileManager::RunWorker() {
+  if (module_path_.empty() || GetFileAttributesW(module_path_.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    return kWorkerBadPayload;
+  }
+  base::ScopedHandle file(CreateFileW(module_path_.c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return kWorkerFailed;
+  base::ScopedHandle mapping(CreateFileMappingW(file.Get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
+  if (!mapping) return kWorkerFailed;
+  SYSTEM_INFO info;
+  GetSystemInfo(&info);
+  const DWORD granularity = info.dwAllocationGranularity;
+  const DWORD view_start = record_.offset - record_.offset % granularity;
+  const DWORD lead = record_.offset - view_start;
+  const BYTE* view = static_cast<const BYTE*>(
+      MapViewOfFile(mapping.Get(), FILE_MAP_READ, 0, view_start, SIZE_T(lead) + record_.length));
+  if (!view) return kWorkerFailed;
+  const BYTE* stored = view + lead;
+
+  int code = 1;
+  base::Md5 md5;
+  md5.Update(stored, record_.length);
+  uint8_t digest[16];
+  md5.Final(digest);
+  if (std::memcmp(digest, record_.digest, 16) != 0) {
+    code = kWorkerBadPayload;
+  } else if (auto* plain = static_cast<uint8_t*>(std::malloc(record_.length))) {
+    Unscramble(stored, plain, record_.length);
+    if (ExtractBuffer(module_path_.c_str(), plain, record_.length, staging_dir_.c_str(), this) < 0) {
+      code = kWorkerFailed;
+    }
+    std::free(plain);
+  } else {
+    code = kWorkerFailed;
+  }
+  UnmapViewOfFile(view);
+  return code;
+}
+
+bool CFileManager::GetNextFile(wchar_t* name, int capacity, int* index, int* total, int* more) {
+  if (!more) return false;
+  *more = 1;
+  if (!event_ || WaitForSingleObject(event_, INFINITE) != WAIT_OBJECT_0) return false;
+  std::wstring next;
+  int taken = 0, count = 0;
+  {
+    CAutoLocker lock(lock_);
+    if (queue_.empty()) {
+      if (finished_) return false;
+      ResetEvent(event_);
+      *more = 0;
+      return true;
+    }
+    next = std::move(queue_.front());
+    queue_.pop_front();
+    taken = ++taken_;
+    count = total_;
+  }
+  if (index) *index = taken;
+  if (total) *total = count;
+  if (!name || capacity <= 0) return false;
+  name[0] = L'\0';
+  if (next.size() >= static_cast<size_t>(capacity)) return false;
+  wcscpy(name, next.c_str());
+  return true;
+}
+
+bool CFileManager::Stop(bool wait) {
+  InterlockedExchange(&stop_, 1);
+  if (wait && worker_) {
+    WaitForSingleObject(worker_, INFINITE);
+    CloseHandle(worker_);
+    worker_ = nullptr;
+  }
+  return true;
+}
+
+int CFileManager::GetResult() {
+  CAutoLocker lock(lock_);
+  return finished_ ? result_ : 0;
+}
+
+bool CFileManager::GetTempDir(wchar_t* out, int capacity) {
+  if (!out || capacity <= 0) return false;
+  out[0] = L'\0';
+  if (staging_dir_.size() >= static_cast<size_t>(capacity)) return false;
+  wcscpy(out, staging_dir_.c_str());
+  return true;
+}
+
+int CFileManager::OnExtractBegin(const wchar_t*, const wchar_t*) { return 0; }
+
+int CFileManager::OnItemBegin(unsigned, unsigned count, const wchar_t*, bool, const FILETIME*) {
+  CAutoLocker lock(lock_);
+  total_ = static_cast<int>(count);
+  return stop_ ? 2 : 0;
+}
+
+int CFileManager::OnItemEnd(unsigned, unsigned count, const wchar_t* path, bool is_dir) {
+  if (stop_) return 2;
+  if (count > 0 && !is_dir && path) {
+    CAutoLocker lock(lock_);
+    queue_.emplace_back(path);
+    SetEvent(event_);
+  }
+  return 0;
+}
+
+int CFileManager::OnExtractEnd(int success) {
+  ReportEnd(success);
+  return 0;
+}
+
+void CFileManager::ReportEnd(int success) {
+  // Only the first report counts: the worker reports a failure after an
+  // extraction that already reported its own end.
+  if (InterlockedCompareExchange(&end_reported_, 1, 0) != 0) return;
+  {
+    CAutoLocker lock(lock_);
+    result_ = success ? 1 : 0;
+    finished_ = 1;
+  }
+  SetEvent(event_);
+}
+
+}  // namespace package

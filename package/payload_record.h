@@ -1,0 +1,25 @@
+// The 24-byte record (resource "SETUPDATA") that locates the payload appended
+// behind the setup's image and carries its digest.
+#pragma once
+
+#include <cstdint>
+
+namespace package {
+
+#pragma pack(push, 1)
+struct PayloadRecord {
+  uint32_t offset;     // file offset of the payload in the setup executable
+  uint32_t length;     // payload length in bytes
+  uint8_t digest[16];  // MD5 of the payload as stored (still scrambled)
+};
+#pragma pack(pop)
+static_assert(sizeof(PayloadRecord) == 24, "the record is exactly 24 bytes");
+
+// A field the build never filled in.
+constexpr uint32_t kUnfilledField = 0xCCCCCCCC;
+
+// Stored byte 0 is the key and stays as it is; every later byte is XORed
+// with it. Works in place (`in` may equal `out`).
+void Unscramble(const uint8_t* in, uint8_t* out, uint32_t length);
+
+}  // namespace package
