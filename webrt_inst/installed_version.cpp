@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "base/scoped_handle.h"
+#include "log/logger.h"
 
 namespace {
 
@@ -37,5 +38,6 @@ std::wstring GetInstalledVersion() {
   std::wstring version = ReadPv(HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY);
   if (IsRealVersion(version)) return version;
   version = ReadPv(HKEY_CURRENT_USER, KEY_WOW64_64KEY);
+  LOG_INFO << "read webview2 version=" << version;
   return IsRealVersion(version) ? version : std::wstring();
 }

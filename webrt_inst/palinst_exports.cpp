@@ -1,7 +1,5 @@
-// The three exports of Palinst.
-//
-// Detection is complete. The download-and-install flow is not built yet, so
-// InstWebView2 only reports whether a runtime is present (0) or missing (-2).
+// The three exports of Palinst. Plain names (the DLL links with --kill-at);
+// each is __stdcall, so the callee removes its arguments.
 
 #include <windows.h>
 
@@ -9,18 +7,15 @@
 #include <cstring>
 
 #include "webrt_inst/installed_version.h"
-
-namespace {
-// Process-wide stop request: manual reset, never reset once signalled.
-HANDLE g_stop_event = nullptr;
-}  // namespace
+#include "webrt_inst/palinst.h"
 
 extern "C" {
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
   if (reason == DLL_PROCESS_ATTACH) {
     DisableThreadLibraryCalls(instance);
-    g_stop_event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    webrt::SetModuleInstance(instance);
+    webrt::CreateStopEvent();
   }
   return TRUE;
 }
@@ -29,18 +24,18 @@ __declspec(dllexport) bool WINAPI IsExistWebView2(wchar_t* buffer, int capacity)
   const std::wstring version = GetInstalledVersion();
   if (buffer && capacity > 0) {
     std::memset(buffer, 0, static_cast<size_t>(capacity) * sizeof(wchar_t));
-    // Truncates to `capacity` characters; the caller sized the buffer.
-    std::wmemcpy(buffer, version.c_str(), std::min<size_t>(version.size(), static_cast<size_t>(capacity)));
+    // At most `capacity` characters: a full buffer carries no terminator, as
+    // the host's buffer was sized for that.
+    std::wmemcpy(buffer, version.c_str(),
+                 std::min<size_t>(version.size(), static_cast<size_t>(capacity)));
   }
   return !version.empty();
 }
 
 __declspec(dllexport) int WINAPI InstWebView2() {
-  return GetInstalledVersion().empty() ? -2 : 0;
+  return webrt::RunInstWebView2(webrt::DefaultFlowConfig());
 }
 
-__declspec(dllexport) int WINAPI StopInst() {
-  return g_stop_event ? SetEvent(g_stop_event) : 0;
-}
+__declspec(dllexport) int WINAPI StopInst() { return webrt::SignalStop(); }
 
 }  // extern "C"

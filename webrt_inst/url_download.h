@@ -1,0 +1,55 @@
+// One URL Moniker download into a file, cut short by the stop event or by a
+// time-out. urlmon is not a known DLL, so it is looked up in System32 at run
+// time rather than imported.
+#pragma once
+
+#include <windows.h>
+#include <urlmon.h>
+
+#include <string>
+
+namespace webrt {
+
+class UrlDownload : public IBindStatusCallback {
+ public:
+  // Reference count 1: the creator owns the first reference.
+  UrlDownload() = default;
+  UrlDownload(const UrlDownload&) = delete;
+  UrlDownload& operator=(const UrlDownload&) = delete;
+
+  // Blocks until the download ends. The result is URLDownloadToFileW's (or
+  // E_FAIL when urlmon cannot be used). `error` receives "cancel" when the
+  // stop event cut the download, "timout" when `timeout_ms` passed, else "".
+  // The time-out is only tested when the download reports progress.
+  HRESULT Download(const std::wstring& url, const std::wstring& path, HANDLE stop_event,
+                   DWORD timeout_ms, std::wstring* error);
+
+  // IUnknown
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
+  ULONG STDMETHODCALLTYPE AddRef() override;
+  ULONG STDMETHODCALLTYPE Release() override;
+
+  // IBindStatusCallback
+  HRESULT STDMETHODCALLTYPE OnStartBinding(DWORD, IBinding*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetPriority(LONG*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE OnLowResource(DWORD) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE OnProgress(ULONG progress, ULONG progress_max, ULONG status_code,
+                                       LPCWSTR status_text) override;
+  HRESULT STDMETHODCALLTYPE OnStopBinding(HRESULT, LPCWSTR) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetBindInfo(DWORD*, BINDINFO*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE OnDataAvailable(DWORD, DWORD, FORMATETC*, STGMEDIUM*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE OnObjectAvailable(REFIID, IUnknown*) override { return E_NOTIMPL; }
+
+ private:
+  virtual ~UrlDownload() = default;
+
+  LONG refs_ = 1;
+  DWORD timeout_ms_ = 0;
+  DWORD start_tick_ = 0;
+  HANDLE stop_event_ = nullptr;
+  std::wstring error_;
+};
+
+}  // namespace webrt
