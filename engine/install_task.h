@@ -1,33 +1,49 @@
 // The install task: the object the setup run and the wizard drive.
 //
-// Today it carries only what the setup run needs before the wizard: the
-// environment checks, the 7-Zip library and the payload are not packaged yet,
-// so the checks pass and both preparations report failure. The operations
-// keep their final names and meanings.
+// Built so far: the preparation before the wizard (machine checks, the
+// 7-Zip library, the companion libraries and payload staging). The install
+// sequence itself comes with the installer.
 #pragma once
 
 #include <windows.h>
 
+#include <string>
+
 #include "base/singleton.h"
+#include "package/file_manager.h"
 
 class CInstallTask {
  public:
+  CInstallTask() = default;
+  ~CInstallTask();
+
   // 0 when the machine can take the installation, else a code 1-4.
-  int CheckEnvironment() { return 0; }
+  int CheckEnvironment();
 
-  // Unpacks the 7-Zip library from resource (id, type) of `module` and loads
-  // it. No library is packaged yet: always FALSE.
-  BOOL ExtractArchiveLibrary(HMODULE module, UINT id, const wchar_t* type) { return FALSE; }
-
-  // Locates and checks the payload described by resource (id, type) and
-  // starts staging it. No payload is packaged yet: always FALSE.
-  BOOL PreparePayload(HMODULE module, UINT id, const wchar_t* type) { return FALSE; }
+  // Expands the cabinet resource (id, type) of `module`, checks the signature
+  // of the "7z.dll" in it and loads it as the process's 7-Zip library.
+  BOOL ExtractArchiveLibrary(HMODULE module, UINT id, const wchar_t* type);
+  // Expands a 7z resource holding "quillop.dll"; its path goes to `path`
+  // (1024 characters).
+  BOOL ExtractNetworkLibrary(HMODULE module, UINT id, const wchar_t* type, wchar_t* path);
+  // Expands a 7z resource holding "Palinst.dll" and remembers its path.
+  BOOL ExtractRuntimeInstaller(HMODULE module, UINT id, const wchar_t* type);
+  // Checks the payload record (id, type) and starts staging the payload.
+  BOOL PreparePayload(HMODULE module, UINT id, const wchar_t* type);
 
   void SetSilent(BOOL silent) { silent_ = silent; }
   BOOL IsSilent() const { return silent_; }
 
+  const std::wstring& archive_library_path() const { return archive_library_path_; }
+  const std::wstring& runtime_installer_path() const { return runtime_installer_path_; }
+  // The staging manager, once PreparePayload succeeded; owned by the task.
+  package::IFileManager* file_manager() const { return file_manager_; }
+
  private:
   BOOL silent_ = FALSE;
+  std::wstring archive_library_path_;
+  std::wstring runtime_installer_path_;
+  package::CFileManager* file_manager_ = nullptr;
 };
 
 inline CInstallTask* InstallTask() { return CSingletonT<CInstallTask>::GetInstance(); }
