@@ -25,8 +25,11 @@ bool UnpackCompanion(HMODULE module, UINT id, const wchar_t* type, package::CRes
 
 }  // namespace
 
-CInstallTask::~CInstallTask() {
+CInstallTask::~CInstallTask() { ReleasePayload(); }
+
+void CInstallTask::ReleasePayload() {
   if (file_manager_) file_manager_->Release();
+  file_manager_ = nullptr;
 }
 
 int CInstallTask::CheckEnvironment() { return engine::CheckEnvironment(); }

@@ -36,6 +36,8 @@ class CInstallTask {
 
   const std::wstring& archive_library_path() const { return archive_library_path_; }
   const std::wstring& runtime_installer_path() const { return runtime_installer_path_; }
+  // Stops staging and removes the staging directory. Safe to call again.
+  void ReleasePayload();
   // The staging manager, once PreparePayload succeeded; owned by the task.
   package::IFileManager* file_manager() const { return file_manager_; }
 

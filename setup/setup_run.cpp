@@ -8,6 +8,7 @@
 #include "base/os_version.h"
 #include "base/system_library.h"
 #include "base/window/app_module.h"
+#include "engine/install_task.h"
 #include "setup/app_version.h"
 #include "setup/command_parser.h"
 #include "setup/environment_step.h"
@@ -94,6 +95,8 @@ void RunGuarded(CInstanceMutex& mutex, int show_mode) {
   if (!RunPackageStep()) return;
   RunWizard(show_mode);
   Statistics()->Report(L"end", L"", false);
+  // The task lives until the process ends; its staging directory must not.
+  InstallTask()->ReleasePayload();
 }
 
 }  // namespace
