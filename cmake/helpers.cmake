@@ -1,7 +1,7 @@
-# pelorix_test(NAME <target> SOURCES ... LIBS ... [LOCK <resource>] [WINE_ARGS ...])
+# pelorix_test(NAME <target> SOURCES ... LIBS ... [LOCK <resource>...] [WINE_ARGS ...])
 # A GoogleTest program run under Wine; each test case becomes one CTest test.
 function(pelorix_test)
-  cmake_parse_arguments(T "" "NAME;LOCK" "SOURCES;LIBS;WINE_ARGS" ${ARGN})
+  cmake_parse_arguments(T "" "NAME" "SOURCES;LIBS;WINE_ARGS;LOCK" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} gtest gtest_main)
   if(T_WINE_ARGS)

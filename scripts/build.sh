@@ -10,4 +10,5 @@ if [ ! -f "$build/build.ninja" ]; then
 fi
 cmake --build "$build" -j "${PELORIX_JOBS:-2}"
 mkdir -p "$top/dist"
-cp "$build/bin/Install.exe" "$build/bin/Palinst.dll" "$top/dist/"
+# The packaged, signed setup (payload appended), not the bare linked image in bin/.
+cp "$build/package/Install.exe" "$build/bin/Palinst.dll" "$build/package/NOTICES.txt" "$top/dist/"

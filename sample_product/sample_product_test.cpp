@@ -1,0 +1,134 @@
+// Runs the built sample product under Wine and checks the behaviour the
+// setup's tests rely on: the launch log, the window class, both ways of
+// closing it, and Lumbrel's "Start".
+#include <windows.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+// SAMPLE_SIGNED_DIR is the Unix path of the signed binaries; Wine shows the
+// Unix root as drive Z:.
+std::wstring SignedFile(const wchar_t* name) {
+  std::wstring path = L"Z:" SAMPLE_SIGNED_DIR_W L"\\";
+  for (wchar_t& c : path) {
+    if (c == L'/') c = L'\\';
+  }
+  return path + name;
+}
+
+std::wstring LogPath(const wchar_t* name) {
+  wchar_t base[MAX_PATH] = {};
+  SHGetSpecialFolderPathW(nullptr, base, CSIDL_COMMON_APPDATA, TRUE);
+  return std::wstring(base) + L"\\PelorixSample\\" + name;
+}
+
+std::string ReadFile(const std::wstring& path) {
+  std::ifstream in(path.c_str(), std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+struct Launched {
+  PROCESS_INFORMATION pi = {};
+  ~Launched() {
+    if (pi.hProcess) {
+      if (WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(pi.hProcess, 99);
+      CloseHandle(pi.hProcess);
+      CloseHandle(pi.hThread);
+    }
+  }
+};
+
+bool Launch(const std::wstring& command_line, Launched* out) {
+  std::wstring mutable_line = command_line;
+  STARTUPINFOW si = {};
+  si.cb = sizeof(si);
+  return CreateProcessW(nullptr, &mutable_line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &si, &out->pi) != FALSE;
+}
+
+HWND WaitForMainWindow(DWORD pid) {
+  for (int i = 0; i < 200; ++i) {
+    HWND window = nullptr;
+    while ((window = FindWindowExW(nullptr, window, L"PelorixMainWndClassName", nullptr))) {
+      DWORD owner = 0;
+      GetWindowThreadProcessId(window, &owner);
+      if (owner == pid) return window;
+    }
+    Sleep(50);
+  }
+  return nullptr;
+}
+
+class SampleProductTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    DeleteFileW(LogPath(L"launches.log").c_str());
+    DeleteFileW(LogPath(L"lumbrel.log").c_str());
+  }
+};
+
+TEST_F(SampleProductTest, LaunchIsLoggedAndBroadcastClosesTheWindow) {
+  std::wstring exe = SignedFile(L"pelorix_ui.exe");
+  std::wstring line = L"\"" + exe + L"\" --from=setup \x4E2D\x6587";
+  Launched app;
+  ASSERT_TRUE(Launch(line, &app)) << GetLastError();
+  ASSERT_NE(WaitForMainWindow(app.pi.dwProcessId), nullptr);
+
+  // The command line, as UTF-8, on one line.
+  std::string exe_utf8(exe.begin(), exe.end());  // the path is ASCII
+  EXPECT_EQ(ReadFile(LogPath(L"launches.log")),
+            "\"" + exe_utf8 + "\" --from=setup \xE4\xB8\xAD\xE6\x96\x87\r\n");
+
+  UINT broadcast = RegisterWindowMessageW(L"PelorixUninstBroadcast");
+  ASSERT_NE(broadcast, 0u);
+  PostMessageW(HWND_BROADCAST, broadcast, 0, 0);
+  EXPECT_EQ(WaitForSingleObject(app.pi.hProcess, 5000), WAIT_OBJECT_0);
+}
+
+TEST_F(SampleProductTest, WmCloseClosesTheWindowAndLaunchesAppend) {
+  std::wstring exe = L"\"" + SignedFile(L"pelorix_ui.exe") + L"\"";
+  for (int i = 0; i < 2; ++i) {
+    Launched app;
+    ASSERT_TRUE(Launch(exe + L" --run=" + std::to_wstring(i), &app));
+    HWND window = WaitForMainWindow(app.pi.dwProcessId);
+    ASSERT_NE(window, nullptr);
+    DWORD_PTR answer = 0;
+    SendMessageTimeoutW(window, WM_CLOSE, 0, 0, SMTO_NORMAL, 3000, &answer);
+    EXPECT_EQ(WaitForSingleObject(app.pi.hProcess, 5000), WAIT_OBJECT_0);
+  }
+  std::string log = ReadFile(LogPath(L"launches.log"));
+  EXPECT_NE(log.find(" --run=0\r\n"), std::string::npos) << log;
+  EXPECT_NE(log.find(" --run=1\r\n"), std::string::npos) << log;
+  EXPECT_LT(log.find(" --run=0"), log.find(" --run=1"));
+}
+
+TEST_F(SampleProductTest, LumbrelStartAppendsItsArgument) {
+  HMODULE lumbrel = LoadLibraryW(SignedFile(L"Lumbrel.dll").c_str());
+  ASSERT_NE(lumbrel, nullptr) << GetLastError();
+  using StartFn = int(WINAPI*)(const wchar_t*);
+  auto start = reinterpret_cast<StartFn>(GetProcAddress(lumbrel, "Start"));
+  ASSERT_NE(start, nullptr);
+  EXPECT_EQ(start(L"3.3497.1841.0"), 0);
+  EXPECT_EQ(start(L"second"), 0);
+  FreeLibrary(lumbrel);
+  EXPECT_EQ(ReadFile(LogPath(L"lumbrel.log")), "3.3497.1841.0\r\nsecond\r\n");
+}
+
+TEST_F(SampleProductTest, UninstallerExitsAtOnce) {
+  Launched app;
+  ASSERT_TRUE(Launch(L"\"" + SignedFile(L"uninst.exe") + L"\"", &app));
+  ASSERT_EQ(WaitForSingleObject(app.pi.hProcess, 5000), WAIT_OBJECT_0);
+  DWORD code = 1;
+  GetExitCodeProcess(app.pi.hProcess, &code);
+  EXPECT_EQ(code, 0u);
+}
+
+}  // namespace
