@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "base/md5.h"
 #include "base/scoped_handle.h"
 #include "package/temp_workspace.h"
 
@@ -15,7 +14,6 @@ namespace package {
 namespace {
 
 constexpr int kWorkerFailed = -10000;
-constexpr int kWorkerBadPayload = -10002;
 constexpr wchar_t kNoSpaceText[] = L"磁盘空间不够";
 constexpr wchar_t kNoSpaceCaption[] = L"错误";
 
@@ -177,42 +175,13 @@ unsigned __stdcall CFileManager::WorkerMain(void* self) {
 }
 
 int CFileManager::RunWorker() {
-  if (module_path_.empty() || GetFileAttributesW(module_path_.c_str()) == INVALID_FILE_ATTRIBUTES) {
-    return kWorkerBadPayload;
-  }
-  base::ScopedHandle file(CreateFileW(module_path_.c_str(), GENERIC_READ,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return kWorkerFailed;
-  base::ScopedHandle mapping(CreateFileMappingW(file.Get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
-  if (!mapping) return kWorkerFailed;
-  SYSTEM_INFO info;
-  GetSystemInfo(&info);
-  const DWORD granularity = info.dwAllocationGranularity;
-  const DWORD view_start = record_.offset - record_.offset % granularity;
-  const DWORD lead = record_.offset - view_start;
-  const BYTE* view = static_cast<const BYTE*>(
-      MapViewOfFile(mapping.Get(), FILE_MAP_READ, 0, view_start, SIZE_T(lead) + record_.length));
-  if (!view) return kWorkerFailed;
-  const BYTE* stored = view + lead;
-
-  int code = 1;
-  base::Md5 md5;
-  md5.Update(stored, record_.length);
-  uint8_t digest[16];
-  md5.Final(digest);
-  if (std::memcmp(digest, record_.digest, 16) != 0) {
-    code = kWorkerBadPayload;
-  } else if (auto* plain = static_cast<uint8_t*>(std::malloc(record_.length))) {
-    Unscramble(stored, plain, record_.length);
-    if (ExtractBuffer(module_path_.c_str(), plain, record_.length, staging_dir_.c_str(), this) < 0) {
-      code = kWorkerFailed;
-    }
-    std::free(plain);
-  } else {
+  uint8_t* plain = nullptr;
+  int code = ReadPayload(module_path_, record_, &plain);
+  if (code != 1) return code;
+  if (ExtractBuffer(module_path_.c_str(), plain, record_.length, staging_dir_.c_str(), this) < 0) {
     code = kWorkerFailed;
   }
-  UnmapViewOfFile(view);
+  std::free(plain);
   return code;
 }
 

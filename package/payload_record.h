@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace package {
 
@@ -17,6 +18,13 @@ static_assert(sizeof(PayloadRecord) == 24, "the record is exactly 24 bytes");
 
 // A field the build never filled in.
 constexpr uint32_t kUnfilledField = 0xCCCCCCCC;
+
+// Reads the payload described by `record` from the file at `path` through a
+// read-only mapping, checks its digest and unscrambles it into one heap
+// buffer (`*plain`, `length` bytes; free with std::free). Returns 1, or
+// -10002 for an unreadable file or a digest mismatch, -10000 when mapping or
+// memory fails.
+int ReadPayload(const std::wstring& path, const PayloadRecord& record, uint8_t** plain);
 
 // Stored byte 0 is the key and stays as it is; every later byte is XORed
 // with it. Works in place (`in` may equal `out`).

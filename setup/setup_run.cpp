@@ -15,6 +15,7 @@
 #include "setup/instance_mutex.h"
 #include "setup/process_state.h"
 #include "telemetry/setup_statistics.h"
+#include "ui/layer/gdiplus_api.h"
 #include "ui/message_box.h"
 #include "ui/ui_resources.h"
 #include "ui/wizard_run.h"
@@ -27,36 +28,14 @@ constexpr wchar_t kStatisticsTemplate[] =
 constexpr wchar_t kAlreadyRunning[] = L"安装或卸载程序已经在运行,点击“确定”退出";
 constexpr DWORD kEnvironmentFailurePauseMs = 3000;
 
-// comctl32 and gdiplus are not among the libraries Windows always takes from
-// System32, so they are bound at run time from there.
+// comctl32 is not among the libraries Windows always takes from System32, so
+// it is bound at run time from there (GDI+ likewise, in ui/layer).
 void InitCommonControlsFromSystem() {
   using Fn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
   if (auto init = base::GetSystemProcAs<Fn>(L"comctl32.dll", "InitCommonControlsEx")) {
     INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_BAR_CLASSES};
     init(&icc);
   }
-}
-
-struct GdiplusStartupInput {
-  UINT32 version = 1;
-  void* debug_callback = nullptr;
-  BOOL suppress_background_thread = FALSE;
-  BOOL suppress_external_codecs = FALSE;
-};
-
-ULONG_PTR StartGdiplus() {
-  using StartupFn = int(WINAPI*)(ULONG_PTR*, const GdiplusStartupInput*, void*);
-  ULONG_PTR token = 0;
-  GdiplusStartupInput input;
-  auto startup = base::GetSystemProcAs<StartupFn>(L"gdiplus.dll", "GdiplusStartup");
-  if (!startup || startup(&token, &input, nullptr) != 0) return 0;
-  return token;
-}
-
-void StopGdiplus(ULONG_PTR token) {
-  using ShutdownFn = void(WINAPI*)(ULONG_PTR);
-  if (!token) return;
-  if (auto shutdown = base::GetSystemProcAs<ShutdownFn>(L"gdiplus.dll", "GdiplusShutdown")) shutdown(token);
 }
 
 std::wstring ModuleFileName(HMODULE module) {
@@ -106,7 +85,8 @@ int RunSetup(HMODULE module, HMODULE /*ignored*/, const wchar_t* command_line, i
   DefWindowProcW(nullptr, 0, 0, 0);
   InitCommonControlsFromSystem();
   AppModule().Init(module ? module : GetModuleHandleW(nullptr));
-  const ULONG_PTR gdiplus = StartGdiplus();
+  // Shut down when the run returns, after COM.
+  gdip::ScopedStartup gdiplus;
   InitSharedFont();
   InitUiResources();
 
@@ -123,6 +103,5 @@ int RunSetup(HMODULE module, HMODULE /*ignored*/, const wchar_t* command_line, i
   mutex.ReleaseAll();
   AppModule().Term();
   CoUninitialize();
-  StopGdiplus(gdiplus);
   return 0;
 }
