@@ -16,10 +16,6 @@ constexpr uint32_t kT[64] = {
     0x289b7ec6, 0xeaa127fa, 0xd4ef3085, 0x04881d05, 0xd9d4d039, 0xe6db99e5, 0x1fa27cf8, 0xc4ac5665,
     0xf4292244, 0x432aff97, 0xab9423a7, 0xfc93a039, 0x655b59c3, 0x8f0ccc92, 0xffeff47d, 0x85845dd1,
     0x6fa87e4f, 0xfe2ce6e0, 0xa3014314, 0x4e0811a1, 0xf7537e82, 0xbd3af235, 0x2ad7d2bb, 0xeb86d391};
-constexpr int kS[64] = {7, 12, 17, 22, 7, 12, 17, 22, 7, 12, 17, 22, 7, 12, 17, 22,
-                        5, 9,  14, 20, 5, 9,  14, 20, 5, 9,  14, 20, 5, 9,  14, 20,
-                        4, 11, 16, 23, 4, 11, 16, 23, 4, 11, 16, 23, 4, 11, 16, 23,
-                        6, 10, 15, 21, 6, 10, 15, 21, 6, 10, 15, 21, 6, 10, 15, 21};
 
 }  // namespace
 
@@ -32,6 +28,17 @@ void Md5::Reset() {
   std::memset(buffer_, 0, sizeof(buffer_));
 }
 
+// The four rounds written out step by step (as in RFC 1321): the payload
+// digest covers tens of megabytes, and the unrolled form is several times
+// faster than a loop with per-step table lookups.
+#define MD5_STEP(f, a, b, c, d, x, t, s) \
+  a += f(b, c, d) + x + t;               \
+  a = Rotl(a, s) + b
+#define MD5_F(x, y, z) (z ^ (x & (y ^ z)))
+#define MD5_G(x, y, z) (y ^ (z & (x ^ y)))
+#define MD5_H(x, y, z) (x ^ y ^ z)
+#define MD5_I(x, y, z) (y ^ (x | ~z))
+
 void Md5::Transform(const uint8_t block[64]) {
   uint32_t x[16];
   for (int i = 0; i < 16; ++i) {
@@ -39,27 +46,29 @@ void Md5::Transform(const uint8_t block[64]) {
            uint32_t(block[i * 4 + 2]) << 16 | uint32_t(block[i * 4 + 3]) << 24;
   }
   uint32_t a = state_[0], b = state_[1], c = state_[2], d = state_[3];
-  for (int i = 0; i < 64; ++i) {
-    uint32_t f;
-    int g;
-    if (i < 16) {
-      f = (b & c) | (~b & d);
-      g = i;
-    } else if (i < 32) {
-      f = (d & b) | (~d & c);
-      g = (5 * i + 1) % 16;
-    } else if (i < 48) {
-      f = b ^ c ^ d;
-      g = (3 * i + 5) % 16;
-    } else {
-      f = c ^ (b | ~d);
-      g = (7 * i) % 16;
-    }
-    uint32_t tmp = d;
-    d = c;
-    c = b;
-    b = b + Rotl(a + f + kT[i] + x[g], kS[i]);
-    a = tmp;
+  for (int i = 0; i < 16; i += 4) {
+    MD5_STEP(MD5_F, a, b, c, d, x[i], kT[i], 7);
+    MD5_STEP(MD5_F, d, a, b, c, x[i + 1], kT[i + 1], 12);
+    MD5_STEP(MD5_F, c, d, a, b, x[i + 2], kT[i + 2], 17);
+    MD5_STEP(MD5_F, b, c, d, a, x[i + 3], kT[i + 3], 22);
+  }
+  for (int i = 16; i < 32; i += 4) {
+    MD5_STEP(MD5_G, a, b, c, d, x[(5 * i + 1) % 16], kT[i], 5);
+    MD5_STEP(MD5_G, d, a, b, c, x[(5 * i + 6) % 16], kT[i + 1], 9);
+    MD5_STEP(MD5_G, c, d, a, b, x[(5 * i + 11) % 16], kT[i + 2], 14);
+    MD5_STEP(MD5_G, b, c, d, a, x[(5 * i + 16) % 16], kT[i + 3], 20);
+  }
+  for (int i = 32; i < 48; i += 4) {
+    MD5_STEP(MD5_H, a, b, c, d, x[(3 * i + 5) % 16], kT[i], 4);
+    MD5_STEP(MD5_H, d, a, b, c, x[(3 * i + 8) % 16], kT[i + 1], 11);
+    MD5_STEP(MD5_H, c, d, a, b, x[(3 * i + 11) % 16], kT[i + 2], 16);
+    MD5_STEP(MD5_H, b, c, d, a, x[(3 * i + 14) % 16], kT[i + 3], 23);
+  }
+  for (int i = 48; i < 64; i += 4) {
+    MD5_STEP(MD5_I, a, b, c, d, x[(7 * i) % 16], kT[i], 6);
+    MD5_STEP(MD5_I, d, a, b, c, x[(7 * i + 7) % 16], kT[i + 1], 10);
+    MD5_STEP(MD5_I, c, d, a, b, x[(7 * i + 14) % 16], kT[i + 2], 15);
+    MD5_STEP(MD5_I, b, c, d, a, x[(7 * i + 21) % 16], kT[i + 3], 21);
   }
   state_[0] += a;
   state_[1] += b;
