@@ -1,0 +1,116 @@
+// The real, signed package run silently: its 7-Zip library and payload are
+// prepared and every trace of the staging is gone afterwards, also when the
+// package is damaged.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/e2e/e2e_util.h"
+
+namespace {
+
+using e2e::Quote;
+
+std::wstring PackagePath() { return e2e::ThisDir() + L"..\\package\\Install.exe"; }
+
+std::vector<std::wstring> StagingDirs() {
+  wchar_t common[MAX_PATH];
+  GetEnvironmentVariableW(L"ALLUSERSPROFILE", common, MAX_PATH);
+  std::vector<std::wstring> found;
+  WIN32_FIND_DATAW fd;
+  HANDLE h = FindFirstFileW((std::wstring(common) + L"\\{*}.tmp").c_str(), &fd);
+  if (h == INVALID_HANDLE_VALUE) return found;
+  do found.push_back(fd.cFileName);
+  while (FindNextFileW(h, &fd));
+  FindClose(h);
+  return found;
+}
+
+std::wstring PendingRenames() {
+  HKEY key;
+  std::wstring text;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager", 0, KEY_READ,
+                    &key) != ERROR_SUCCESS) {
+    return text;
+  }
+  DWORD size = 0;
+  if (RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS) {
+    std::vector<wchar_t> buf(size / 2 + 1);
+    RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr, reinterpret_cast<BYTE*>(buf.data()),
+                     &size);
+    for (wchar_t c : buf) text.push_back(c ? c : L'|');
+  }
+  RegCloseKey(key);
+  return text;
+}
+
+// A copy of the package with `edit` applied.
+struct DamagedCopy {
+  e2e::TempDir dir;
+  std::wstring path = dir.File(L"Install.exe");
+  explicit DamagedCopy(void (*edit)(HANDLE file)) {
+    CopyFileW(PackagePath().c_str(), path.c_str(), FALSE);
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    edit(f);
+    CloseHandle(f);
+  }
+};
+
+TEST(Package, SilentRunPreparesTheLibraryAndLeavesNoStagingBehind) {
+  const std::vector<std::wstring> before = StagingDirs();
+  e2e::BoxWatcher boxes(IDOK);
+  const DWORD start = GetTickCount();
+  e2e::RunResult r = e2e::Run(Quote(PackagePath()) + L" --hide_ui", 120000, [&](DWORD pid) { boxes.Watch(pid); });
+  boxes.Stop();
+  printf("silent run of the package: %lu ms\n", GetTickCount() - start);
+  ASSERT_TRUE(r.finished);
+  EXPECT_EQ(r.exit_code, 0u);
+  EXPECT_TRUE(boxes.texts().empty());
+  EXPECT_EQ(StagingDirs(), before);
+  // The unpacked 7-Zip library was loaded, so it waits for deletion at restart.
+  EXPECT_NE(PendingRenames().find(L"\\7z.dll|"), std::wstring::npos) << PendingRenames();
+}
+
+TEST(Package, DamagedPackagesFailCleanly) {
+  struct Case {
+    const char* what;
+    void (*edit)(HANDLE);
+  } cases[] = {
+      {"truncated inside the payload",
+       [](HANDLE f) {
+         LARGE_INTEGER size;
+         GetFileSizeEx(f, &size);
+         size.QuadPart /= 2;
+         SetFilePointerEx(f, size, nullptr, FILE_BEGIN);
+         SetEndOfFile(f);
+       }},
+      {"one payload byte altered",
+       [](HANDLE f) {
+         LARGE_INTEGER size;
+         GetFileSizeEx(f, &size);
+         size.QuadPart = size.QuadPart * 3 / 4;
+         SetFilePointerEx(f, size, nullptr, FILE_BEGIN);
+         BYTE b = 0;
+         DWORD n = 0;
+         ReadFile(f, &b, 1, &n, nullptr);
+         b ^= 0x40;
+         SetFilePointerEx(f, size, nullptr, FILE_BEGIN);
+         WriteFile(f, &b, 1, &n, nullptr);
+       }},
+  };
+  for (const Case& c : cases) {
+    DamagedCopy copy(c.edit);
+    const std::vector<std::wstring> before = StagingDirs();
+    e2e::RunResult r = e2e::Run(Quote(copy.path) + L" --hide_ui", 120000);
+    ASSERT_TRUE(r.finished) << c.what;
+    EXPECT_EQ(r.exit_code, 0u) << c.what;
+    EXPECT_EQ(StagingDirs(), before) << c.what;
+    e2e::RunResult hosted = e2e::Run(Quote(e2e::BuiltFile(L"start_host.exe")) + L" " + Quote(copy.path) +
+                                         L" --hide_ui 8",
+                                     120000);
+    EXPECT_EQ(hosted.output, "start=0 result=fail\r\n") << c.what;
+  }
+}
+
+}  // namespace
