@@ -4,6 +4,7 @@
 #include <cwchar>
 #include <vector>
 
+#include "base/file_version.h"
 #include "base/registry.h"
 #include "base/scoped_handle.h"
 #include "base/system_library.h"
@@ -45,32 +46,6 @@ void ReplacePlaceholder(std::wstring* url, const wchar_t* placeholder, const std
   }
 }
 
-std::wstring FixedFileVersion(const std::wstring& path) {
-  // version.dll is bound at run time: it is not always taken from System32.
-  using SizeFn = DWORD(WINAPI*)(LPCWSTR, LPDWORD);
-  using InfoFn = BOOL(WINAPI*)(LPCWSTR, DWORD, DWORD, LPVOID);
-  using QueryFn = BOOL(WINAPI*)(LPCVOID, LPCWSTR, LPVOID*, PUINT);
-  auto size_of = base::GetSystemProcAs<SizeFn>(L"version.dll", "GetFileVersionInfoSizeW");
-  auto info = base::GetSystemProcAs<InfoFn>(L"version.dll", "GetFileVersionInfoW");
-  auto query = base::GetSystemProcAs<QueryFn>(L"version.dll", "VerQueryValueW");
-  if (!size_of || !info || !query || path.empty()) return std::wstring();
-  DWORD handle = 0;
-  const DWORD size = size_of(path.c_str(), &handle);
-  if (size == 0) return std::wstring();
-  std::vector<BYTE> data(size);
-  if (!info(path.c_str(), 0, size, data.data())) return std::wstring();
-  VS_FIXEDFILEINFO* fixed = nullptr;
-  UINT bytes = 0;
-  if (!query(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &bytes) || !fixed ||
-      bytes < sizeof(VS_FIXEDFILEINFO)) {
-    return std::wstring();
-  }
-  wchar_t out[64];
-  swprintf(out, 64, L"%d.%d.%d.%d", HIWORD(fixed->dwFileVersionMS), LOWORD(fixed->dwFileVersionMS),
-           HIWORD(fixed->dwFileVersionLS), LOWORD(fixed->dwFileVersionLS));
-  return out;
-}
-
 }  // namespace telemetry
 
 int CVnkStatisticImpl::Init(int product_id, const wchar_t* type, const wchar_t* url_template) {
@@ -91,7 +66,7 @@ void CVnkStatisticImpl::FillIdentity() {
   wchar_t buffer[telemetry::kIdBuffer];
   if (mid.empty() && GetMID(buffer, telemetry::kIdBuffer)) mid = buffer;
   if (mid2.empty() && SUCCEEDED(GetMID2(buffer, telemetry::kIdBuffer))) mid2 = buffer;
-  if (modver.empty()) modver = telemetry::FixedFileVersion(telemetry::ThisModulePath());
+  if (modver.empty()) modver = base::FixedFileVersion(telemetry::ThisModulePath());
 }
 
 void CVnkStatisticImpl::ReadSamplingThreshold() {

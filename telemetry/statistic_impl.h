@@ -89,8 +89,4 @@ namespace telemetry {
 // first occurrence lies after the URL's first character.
 void ReplacePlaceholder(std::wstring* url, const wchar_t* placeholder, const std::wstring& value);
 
-// "%d.%d.%d.%d" from the fixed version information of `path`; empty when it
-// has none.
-std::wstring FixedFileVersion(const std::wstring& path);
-
 }  // namespace telemetry

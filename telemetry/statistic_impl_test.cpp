@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "base/file_version.h"
+
 #include <string>
 #include <vector>
 
@@ -254,12 +256,12 @@ TEST_F(StatisticImplTest, IntervalCountsWholeSecondsSinceInit) {
 TEST(ModVersion, IsTheFixedVersionOfAFileAndEmptyWithoutOne) {
   wchar_t kernel[MAX_PATH];
   GetSystemDirectoryW(kernel, MAX_PATH);
-  const std::wstring version = telemetry::FixedFileVersion(std::wstring(kernel) + L"\\kernel32.dll");
+  const std::wstring version = base::FixedFileVersion(std::wstring(kernel) + L"\\kernel32.dll");
   EXPECT_EQ(std::count(version.begin(), version.end(), L'.'), 3) << version;
   wchar_t self[MAX_PATH];
   GetModuleFileNameW(nullptr, self, MAX_PATH);
-  EXPECT_EQ(telemetry::FixedFileVersion(self), L"");  // the test program has no version resource
-  EXPECT_EQ(telemetry::FixedFileVersion(L"C:\\no\\such.dll"), L"");
+  EXPECT_EQ(base::FixedFileVersion(self), L"");  // the test program has no version resource
+  EXPECT_EQ(base::FixedFileVersion(L"C:\\no\\such.dll"), L"");
 }
 
 }  // namespace
