@@ -15,6 +15,7 @@
 #include "setup/instance_mutex.h"
 #include "setup/process_state.h"
 #include "telemetry/setup_statistics.h"
+#include "telemetry/statistic_transport.h"
 #include "ui/layer/gdiplus_api.h"
 #include "ui/message_box.h"
 #include "ui/ui_resources.h"
@@ -27,6 +28,9 @@ constexpr wchar_t kStatisticsTemplate[] =
     L"&modver={modver}&type={type}&action={action}&ex_ary[ex_flag]=value_added";
 constexpr wchar_t kAlreadyRunning[] = L"安装或卸载程序已经在运行,点击“确定”退出";
 constexpr DWORD kEnvironmentFailurePauseMs = 3000;
+// How long the end of the run waits for statistics still on their way (a
+// "fail" reported just before would otherwise die with the process).
+constexpr DWORD kStatisticsFlushMs = 2000;
 
 // comctl32 is not among the libraries Windows always takes from System32, so
 // it is bound at run time from there (GDI+ likewise, in ui/layer).
@@ -99,6 +103,7 @@ int RunSetup(HMODULE module, HMODULE /*ignored*/, const wchar_t* command_line, i
   CInstanceMutex mutex;
   if (!IsLegacySystem()) RunGuarded(mutex, show_mode);
 
+  telemetry::WaitForAsyncTransfers(kStatisticsFlushMs);
   TermUiResources();
   mutex.ReleaseAll();
   AppModule().Term();

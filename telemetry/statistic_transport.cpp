@@ -134,6 +134,9 @@ struct Handover {
   HMODULE pinned = nullptr;
 };
 
+// Asynchronous transfers started and not yet finished.
+std::atomic<long> g_async_in_flight{0};
+
 void RunJob(std::shared_ptr<TransferJob> job) {
   SetEvent(job->started.Get());
   // URL Moniker is COM; each sender thread is its own apartment.
@@ -144,6 +147,7 @@ void RunJob(std::shared_ptr<TransferJob> job) {
   }
   if (SUCCEEDED(com)) CoUninitialize();
   SetEvent(job->done.Get());
+  if (job->check_connection) --g_async_in_flight;
 }
 
 // The module reference is dropped by the very call that ends the thread, so
@@ -193,11 +197,23 @@ std::shared_ptr<TransferJob> NewJob(const std::wstring& url, const std::wstring&
 
 void OverrideConnectivityForTesting(const ConnectivityApi* api) { g_connectivity_override.store(api); }
 
+bool WaitForAsyncTransfers(DWORD timeout_ms) {
+  const DWORD start = GetTickCount();
+  while (g_async_in_flight.load() > 0) {
+    if (GetTickCount() - start >= timeout_ms) return false;
+    Sleep(10);
+  }
+  return true;
+}
+
 bool StartAsyncTransfer(const std::wstring& url, const std::wstring& target_file,
                         StatCompletion completion) {
   std::shared_ptr<TransferJob> job = NewJob(url, target_file, true);
   job->completion = std::move(completion);
-  return StartJob(job);
+  ++g_async_in_flight;
+  if (StartJob(job)) return true;
+  --g_async_in_flight;
+  return false;
 }
 
 bool TransferWithin(const std::wstring& url, const std::wstring& target_file, DWORD timeout_ms) {

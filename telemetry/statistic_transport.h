@@ -48,6 +48,11 @@ bool UrlCacheCanName(const std::wstring& url);
 bool StartAsyncTransfer(const std::wstring& url, const std::wstring& target_file,
                         StatCompletion completion);
 
+// Waits until no asynchronous transfer is running, at most `timeout_ms`.
+// True when none is left. The setup calls it before it ends, so that a
+// "fail" sent just before is not cut off by the process exit.
+bool WaitForAsyncTransfers(DWORD timeout_ms);
+
 // Transfers on a worker thread and waits at most `timeout_ms` for it. A
 // transfer that has not finished by then is abandoned (its thread ends by
 // itself, or with the process) and counts as a failure.

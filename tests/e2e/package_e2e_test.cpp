@@ -3,6 +3,7 @@
 // package is damaged.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,26 @@ std::wstring PendingRenames() {
   return text;
 }
 
+// Requests that reached the statistics test server for channel `pid`.
+std::vector<std::string> StatRequests(const std::string& pid) {
+  const std::wstring path = std::wstring(STAT_TEST_WWW) + L"\\requests.log";
+  std::ifstream in(std::string(path.begin(), path.end()));  // the path is ASCII
+  std::vector<std::string> mine;
+  for (std::string line; std::getline(in, line);) {
+    if (line.find("pid=" + pid + "&") != std::string::npos) mine.push_back(line);
+  }
+  return mine;
+}
+
+bool HasAction(const std::vector<std::string>& lines, const std::string& action, const std::string& more = "") {
+  for (const std::string& line : lines) {
+    if (line.find("action=" + action + "&") != std::string::npos && line.find(more) != std::string::npos) return true;
+  }
+  return false;
+}
+
+std::string UniquePid(const char* what) { return std::string(what) + std::to_string(GetTickCount()); }
+
 // A copy of the package with `edit` applied.
 struct DamagedCopy {
   e2e::TempDir dir;
@@ -59,9 +80,11 @@ struct DamagedCopy {
 
 TEST(Package, SilentRunPreparesTheLibraryAndLeavesNoStagingBehind) {
   const std::vector<std::wstring> before = StagingDirs();
+  const std::string pid = UniquePid("pkgok");
   e2e::BoxWatcher boxes(IDOK);
   const DWORD start = GetTickCount();
-  e2e::RunResult r = e2e::Run(Quote(PackagePath()) + L" --hide_ui", 120000, [&](DWORD pid) { boxes.Watch(pid); });
+  e2e::RunResult r = e2e::Run(Quote(PackagePath()) + L" --hide_ui --pid=" + std::wstring(pid.begin(), pid.end()),
+                              120000, [&](DWORD pid) { boxes.Watch(pid); });
   boxes.Stop();
   printf("silent run of the package: %lu ms\n", GetTickCount() - start);
   ASSERT_TRUE(r.finished);
@@ -70,6 +93,11 @@ TEST(Package, SilentRunPreparesTheLibraryAndLeavesNoStagingBehind) {
   EXPECT_EQ(StagingDirs(), before);
   // The unpacked 7-Zip library was loaded, so it waits for deletion at restart.
   EXPECT_NE(PendingRenames().find(L"\\7z.dll|"), std::wstring::npos) << PendingRenames();
+  // "end" is sent synchronously, so it is there when the process has gone.
+  const std::vector<std::string> requests = StatRequests(pid);
+  EXPECT_TRUE(HasAction(requests, "start", "&type=install&"));
+  EXPECT_TRUE(HasAction(requests, "end"));
+  EXPECT_FALSE(HasAction(requests, "fail"));
 }
 
 TEST(Package, DamagedPackagesFailCleanly) {
@@ -102,10 +130,20 @@ TEST(Package, DamagedPackagesFailCleanly) {
   for (const Case& c : cases) {
     DamagedCopy copy(c.edit);
     const std::vector<std::wstring> before = StagingDirs();
-    e2e::RunResult r = e2e::Run(Quote(copy.path) + L" --hide_ui", 120000);
+    const std::string pid = UniquePid("pkgbad");
+    e2e::RunResult r = e2e::Run(Quote(copy.path) + L" --hide_ui --pid=" + std::wstring(pid.begin(), pid.end()), 120000);
     ASSERT_TRUE(r.finished) << c.what;
     EXPECT_EQ(r.exit_code, 0u) << c.what;
     EXPECT_EQ(StagingDirs(), before) << c.what;
+    // A failure that is only found by the staging worker (the digest) ends
+    // the run later; a record that does not fit the file fails the package
+    // step, which reports errcode 8.
+    const std::vector<std::string> requests = StatRequests(pid);
+    EXPECT_TRUE(HasAction(requests, "start")) << c.what;
+    Sleep(200);  // "fail" is asynchronous
+    if (std::string(c.what).find("truncated") != std::string::npos) {
+      EXPECT_TRUE(HasAction(StatRequests(pid), "fail", "&ex_ary[errcode]=8")) << c.what;
+    }
     e2e::RunResult hosted = e2e::Run(Quote(e2e::BuiltFile(L"start_host.exe")) + L" " + Quote(copy.path) +
                                          L" --hide_ui 8",
                                      120000);
