@@ -12,6 +12,7 @@
 #include "base/os_version.h"
 #include "base/string_conv.h"
 #include "base/system_library.h"
+#include "trust/sign_info_collecter.h"
 
 namespace {
 
@@ -99,7 +100,7 @@ std::wstring VerifiedSignerName(const wchar_t* path) {
   return name;
 }
 
-bool SignerAccepted(const std::wstring& name, bool /*allow_refresh*/) {
+bool SignerAccepted(const std::wstring& name, bool allow_refresh) {
   std::wstring lower(name);
   std::transform(lower.begin(), lower.end(), lower.begin(), [](wchar_t c) { return std::towlower(c); });
   const std::string utf8 = base::WideToUtf8(lower);
@@ -107,7 +108,7 @@ bool SignerAccepted(const std::wstring& name, bool /*allow_refresh*/) {
   for (const char* accepted : kBuiltInSignerDigests) {
     if (_stricmp(accepted, digest.c_str()) == 0) return true;
   }
-  return false;
+  return !name.empty() && trust::SignInfoCollecter(name).Accepted(allow_refresh);
 }
 
 BOOL SignatureCheck(const wchar_t* path, BOOL allow_refresh) {

@@ -2,9 +2,9 @@
 // build: a valid Authenticode signature (an expired certificate still counts)
 // whose signer is one of the maker's accepted signers.
 //
-// Accepted today: the built-in signer digests. The lists shared by the
-// maker's other programs, cached in the registry and downloaded are not
-// consulted yet, so `allow_refresh` has no effect.
+// Accepted: the built-in signer digests, then the lists of
+// trust/sign_info_collecter.h (shared, cached, and with `allow_refresh`
+// downloaded).
 #pragma once
 
 #include <windows.h>
@@ -15,8 +15,8 @@
 // existing file passes; a module already loaded in the process passes.
 BOOL SignatureCheck(const wchar_t* path, BOOL allow_refresh = TRUE);
 
-// Whether a signer display name is accepted (MD5 of its lower-case UTF-8 form
-// among the built-in digests).
+// Whether a signer display name is accepted: MD5 of its lower-case UTF-8 form
+// among the built-in digests, else found by SignInfoCollecter.
 bool SignerAccepted(const std::wstring& name, bool allow_refresh);
 
 // The display name of the leaf certificate of the file's first signer, after
