@@ -1,9 +1,8 @@
-// Process-wide drawing resources of the wizard: the shared interface font and
-// the fonts, images and cursor registered by identifier. The wizard's drawing
-// code does not exist yet, so there is nothing to set up today; the setup run
-// already calls these at their places.
+// Process-wide drawing resources of the interface, set up and torn down by the
+// setup run: the shared interface font, then the fonts, images and cursor
+// ResInitializer registers by identifier (images from the resource module).
 #pragma once
 
-inline void InitSharedFont() {}
-inline void InitUiResources() {}
-inline void TermUiResources() {}
+void InitSharedFont();
+void InitUiResources();
+void TermUiResources();

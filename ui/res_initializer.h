@@ -1,0 +1,44 @@
+// ResInitializer: the process's interface resources registered by
+// identifier: GDI+ fonts 1001-1015 in the shared font's face, the PNG strips
+// of ui_resource_ids.h and the hand cursor 1001. Controls borrow them; only
+// Term frees them.
+#pragma once
+
+#include <windows.h>
+
+#include <map>
+#include <memory>
+
+#include "ui/layer/gdiplus_api.h"
+#include "ui/layer/image.h"
+
+class ResInitializer {
+ public:
+  // Created on first use under a lock.
+  static ResInitializer* GetInstance();
+
+  // Registers everything, images from `module`'s "PNG" resources. GDI+ must
+  // be running. Returns false when any font or image could not be made; what
+  // could be made stays registered. A second call first drops the first's.
+  bool Init(HMODULE module);
+  // Frees every registered resource; lookups answer null afterwards.
+  void Term();
+
+  // Null for an unknown or unregistered id.
+  gdip::GpFont* GetFont(UINT id) const;
+  const CImage* GetImage(UINT id) const;
+  HCURSOR GetCursor(UINT id) const;
+
+  ResInitializer() = default;
+  ~ResInitializer() { Term(); }
+  ResInitializer(const ResInitializer&) = delete;
+  ResInitializer& operator=(const ResInitializer&) = delete;
+
+ private:
+  std::map<UINT, gdip::GpFont*> fonts_;
+  std::map<UINT, std::unique_ptr<CImage>> images_;
+  std::map<UINT, HCURSOR> cursors_;
+};
+
+// Frame count of a registered image id (1 for an id not in the table).
+int ImageFrameCount(UINT id);
