@@ -1,5 +1,5 @@
 // Whole install runs in a fresh prefix each, against the loopback HTTP server
-// (tests/webrt/webrt_test_server.py) and variants of the fake installer
+// (tests/support/loopback_http_server.py) and variants of the fake installer
 // (tests/webrt/fake_webview2_setup.cpp) that each test publishes for itself.
 #include <windows.h>
 

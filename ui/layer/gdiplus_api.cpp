@@ -67,6 +67,12 @@ const Api& Gdip() { return Entries().api; }
 bool Available() { return Entries().complete; }
 
 ScopedStartup::ScopedStartup() {
+  // GDI+ loads its image codecs (and they their dependencies) by name when the
+  // first image is decoded. Loading them from System32 first means those
+  // later loads find them in memory and never search next to the setup.
+  for (const wchar_t* codec_library : {L"windowscodecs.dll", L"propsys.dll"}) {
+    base::LoadSystemLibrary(codec_library);
+  }
   using StartupFn = Status(WINAPI*)(ULONG_PTR*, const StartupInput*, void*);
   auto startup = base::GetSystemProcAs<StartupFn>(L"gdiplus.dll", "GdiplusStartup");
   StartupInput input;

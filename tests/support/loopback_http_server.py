@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
-"""Loopback HTTP server for the Palinst tests.
+"""Loopback HTTP server shared by the tests as CTest fixtures.
 
-  webrt_test_server.py start --root DIR --port N --pidfile FILE
-  webrt_test_server.py stop --pidfile FILE
+  loopback_http_server.py start --root DIR --port N --pidfile FILE [--answer-all]
+  loopback_http_server.py stop --pidfile FILE
 
 Serves files under DIR on 127.0.0.1:N and appends "GET <path>" for every
 request to DIR/requests.log. A path may begin with a behaviour:
@@ -13,6 +13,9 @@ request to DIR/requests.log. A path may begin with a behaviour:
   /drop/0/<file>          sends headers and half the file, then closes the
                           connection (a download that fails under Wine too,
                           whose URL Moniker reports HTTP errors as success)
+
+With --answer-all a path that names no file is answered 200 with a short body
+(an endpoint that only collects requests, like the statistics server).
 """
 import argparse
 import http.server
@@ -28,6 +31,7 @@ import time
 
 class Handler(http.server.BaseHTTPRequestHandler):
     root = "."
+    answer_all = False
     log_lock = threading.Lock()
 
     def log_message(self, fmt, *args):  # keep CTest output clean
@@ -53,6 +57,14 @@ class Handler(http.server.BaseHTTPRequestHandler):
             if behaviour == "hang":
                 time.sleep(arg / 1000.0)
             path = os.path.join(self.root, *parts)
+            if not os.path.isfile(path) and self.answer_all:
+                self.send_response(200)
+                self.send_header("Content-Type", "text/plain")
+                self.send_header("Content-Length", "2")
+                self.send_header("Cache-Control", "no-store")
+                self.end_headers()
+                self.wfile.write(b"ok")
+                return
             if not os.path.isfile(path):
                 self.send_response(404)
                 self.send_header("Content-Length", "0")
@@ -82,21 +94,35 @@ class Handler(http.server.BaseHTTPRequestHandler):
             pass
 
 
-def serve(root, port):
+def serve(root, port, answer_all):
     Handler.root = root
+    Handler.answer_all = answer_all
     server = http.server.ThreadingHTTPServer(("127.0.0.1", port), Handler)
     server.daemon_threads = True
     server.serve_forever()
 
 
+def port_in_use(port):
+    try:
+        socket.create_connection(("127.0.0.1", port), timeout=0.2).close()
+        return True
+    except OSError:
+        return False
+
+
 def start(args):
     stop(args)
+    # Another server on the port (another build's tests) would take our
+    # requests and make the tests fail for no reason of theirs: say so.
+    if port_in_use(args.port):
+        print("port %d is already in use" % args.port, file=sys.stderr)
+        return 1
     # Each test run publishes into its own folder; earlier runs' are dropped.
     shutil.rmtree(args.root, ignore_errors=True)
     os.makedirs(args.root, exist_ok=True)
     proc = subprocess.Popen(
         [sys.executable, os.path.abspath(__file__), "serve", "--root", args.root,
-         "--port", str(args.port)],
+         "--port", str(args.port)] + (["--answer-all"] if args.answer_all else []),
         stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
         start_new_session=True)
     with open(args.pidfile, "w") as f:
@@ -133,9 +159,10 @@ def main():
     parser.add_argument("--root")
     parser.add_argument("--port", type=int)
     parser.add_argument("--pidfile")
+    parser.add_argument("--answer-all", action="store_true")
     args = parser.parse_args()
     if args.command == "serve":
-        serve(args.root, args.port)
+        serve(args.root, args.port, args.answer_all)
         return 0
     return start(args) if args.command == "start" else stop(args)
 
