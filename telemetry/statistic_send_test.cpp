@@ -16,6 +16,7 @@
 #include "base/string_conv.h"
 #include "telemetry/machine_id.h"
 #include "telemetry/mid2.h"
+#include "telemetry/statistic_transport.h"
 #include "telemetry/mid_test_support.h"
 #include "telemetry/setup_statistics.h"
 #include "telemetry/statistic_impl.h"
@@ -115,6 +116,9 @@ class StatisticSendTest : public ::testing::Test {
     mid2_ = Narrow(buffer);
   }
   void TearDown() override {
+    // Senders still running when the test program exits can bring Wine's
+    // process down with them; the setup itself waits the same way.
+    telemetry::WaitForAsyncTransfers(10000);
     if (saved_ == telemetry_test::kAbsent) {
       base::RegRemoveValue(HKEY_LOCAL_MACHINE, telemetry_test::kHubwrightKey,
                            CVnkStatisticImpl::kSamplingValue, telemetry_test::kView);
