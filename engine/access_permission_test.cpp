@@ -16,15 +16,9 @@ namespace engine {
 namespace {
 
 using testing_support::ScopedTempDir;
+using testing_support::SidText;
 using testing_support::WriteText;
 
-std::wstring SidText(PSID sid) {
-  wchar_t* text = nullptr;
-  if (!ConvertSidToStringSidW(sid, &text)) return L"<invalid>";
-  std::wstring result = text;
-  LocalFree(text);
-  return result;
-}
 
 struct Ace {
   BYTE type;

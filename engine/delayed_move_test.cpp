@@ -17,15 +17,9 @@ using testing_support::PendingHasPair;
 using testing_support::ReadPendingValue;
 using testing_support::ScopedPendingValue;
 using testing_support::ScopedTempDir;
+using testing_support::SidText;
 using testing_support::WriteText;
 
-std::wstring SidText(PSID sid) {
-  wchar_t* text = nullptr;
-  if (!ConvertSidToStringSidW(sid, &text)) return L"<invalid>";
-  std::wstring result = text;
-  LocalFree(text);
-  return result;
-}
 
 // Denies access a given number of times, then answers with `final_error`
 // (0: success). Records every identifier the key is opened to.

@@ -1,5 +1,7 @@
 #include "engine/placement_test_support.h"
 
+#include <sddl.h>
+
 #include <cwchar>
 
 #include "package/temp_workspace.h"
@@ -176,6 +178,14 @@ void CHeldFile::Release() {
   if (process_) WaitForSingleObject(process_.Get(), 30000);
   process_.Reset();
   held_ = false;
+}
+
+std::wstring SidText(PSID sid) {
+  wchar_t* text = nullptr;
+  if (!ConvertSidToStringSidW(sid, &text)) return L"<invalid>";
+  std::wstring result = text;
+  LocalFree(text);
+  return result;
 }
 
 }  // namespace testing_support

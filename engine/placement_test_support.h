@@ -85,5 +85,8 @@ class CHeldFile {
   bool held_ = false;
 };
 
+// "S-1-5-..." text of a SID, or "<invalid>".
+std::wstring SidText(PSID sid);
+
 }  // namespace testing_support
 }  // namespace engine
