@@ -1,6 +1,16 @@
 #include "engine/install_task.h"
 
+#include <shellapi.h>
+#include <shlwapi.h>
+
+#include "base/file_version.h"
+#include "base/os_version.h"
 #include "engine/environment_check.h"
+#include "engine/install_dir.h"
+#include "engine/product_registration.h"
+#include "log/smart_logger.h"
+#include "setup/command_parser.h"
+#include "ui/ui_thread_window.h"
 #include "package/resource_unpack.h"
 #include "package/sevenzip_library.h"
 #include "trust/signature_check.h"
@@ -25,7 +35,18 @@ bool UnpackCompanion(HMODULE module, UINT id, const wchar_t* type, package::CRes
 
 }  // namespace
 
-CInstallTask::~CInstallTask() { ReleasePayload(); }
+CInstallTask::CInstallTask() {
+  const std::wstring previous = engine::RegisteredInstallDir();
+  if (previous.empty()) return;
+  install_type_ = kInstallTypeExisting;
+  previous_version_ = base::FixedFileVersion(engine::MainProgramPath(previous));
+}
+
+CInstallTask::~CInstallTask() {
+  installer_.Close();
+  installer_.Join(INFINITE);
+  ReleasePayload();
+}
 
 void CInstallTask::ReleasePayload() {
   if (file_manager_) file_manager_->Release();
@@ -65,4 +86,84 @@ BOOL CInstallTask::PreparePayload(HMODULE module, UINT id, const wchar_t* type) 
   if (!file_manager_) file_manager_ = package::CreateFileManager();
   file_manager_->SetSilent(silent_ != FALSE);
   return file_manager_->Init(module, id, type) && file_manager_->Start();
+}
+
+BOOL CInstallTask::CreateUIThreadWindow() { return ::CreateUIThreadWindow() ? TRUE : FALSE; }
+
+void CInstallTask::Close() { installer_.Close(); }
+
+int CInstallTask::SetInstallDir(const wchar_t* path) {
+  if (!path) return 0;
+  install_dir_ = engine::NormalizeInstallDir(path);
+  LogUtils::CSmartLogger::Get().SetPath(engine::JoinPath(install_dir_, L"setup.log").c_str());
+  return 1;
+}
+
+void CInstallTask::GetDefaultInstallDir(wchar_t* out, int capacity) {
+  if (!out || capacity <= 0) return;
+  engine::CSystemEnvironmentQueries queries;
+  const std::wstring dir = engine::DefaultInstallDir(&queries);
+  // A cut path would name another directory: too small a buffer gets none.
+  if (dir.size() >= static_cast<size_t>(capacity)) {
+    out[0] = L'\0';
+    return;
+  }
+  wcscpy(out, dir.c_str());
+}
+
+int CInstallTask::ValidateInstallDir(const wchar_t* path) { return engine::ValidateInstallDir(path); }
+
+BOOL CInstallTask::StartInstall(IInstallTaskCallback* callback) {
+  const CCommandParser* parser = CommandParser();
+  engine::InstallOptions options;
+  options.close_product_windows = parser->IsCloseRunningProduct();
+  options.migrate = parser->IsMigrate();
+  options.migrate_source = parser->GetMigrateSource();
+  options.migrate_target_dir = parser->GetMigrateTargetDir();
+  options.desktop_shortcut = parser->IsDesktopShortcut();
+  options.start_menu_shortcut = parser->IsStartMenuShortcut();
+  installer_.Prepare(install_dir_, archive_library_path_, file_manager_, options, &steps_);
+  return installer_.Start(callback);
+}
+
+void CInstallTask::Stop() {
+  if (file_manager_) file_manager_->Stop(true);
+}
+
+void CInstallTask::Log(const wchar_t* text) {
+  if (text) LogUtils::SmartLog(L"%s", text);
+}
+
+void CInstallTask::LaunchProduct(const wchar_t* path, const wchar_t* parameters) {
+  if (!path || !*path) return;
+  const std::wstring file = PathIsRelativeW(path) ? engine::JoinPath(install_dir_, path) : std::wstring(path);
+  const DWORD attributes = GetFileAttributesW(file.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return;
+  if (!SignatureCheck(file.c_str(), TRUE)) return;
+  const std::wstring quoted = L"\"" + file + L"\"";
+  ShellExecuteW(nullptr, L"open", quoted.c_str(), parameters, nullptr, SW_SHOWNORMAL);
+}
+
+LONG CInstallTask::WriteRegistryValue(const RegistryValueRecord& record) {
+  if (!record.root || !record.subkey || !*record.subkey) return ERROR_INVALID_PARAMETER;
+  HKEY key = nullptr;
+  LONG status = RegCreateKeyExW(record.root, record.subkey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr);
+  if (status != ERROR_SUCCESS) return status;
+  const wchar_t* data = record.data ? record.data : L"";
+  status = RegSetValueExW(key, record.name, 0, record.type, reinterpret_cast<const BYTE*>(data),
+                          static_cast<DWORD>(wcslen(data) * sizeof(wchar_t)));
+  RegCloseKey(key);
+  return status;
+}
+
+void CInstallTask::GetInstallDir(wchar_t* out, int capacity) {
+  if (!out || capacity < MAX_PATH || install_dir_.empty() || install_dir_.size() >= static_cast<size_t>(capacity)) {
+    return;
+  }
+  wcscpy(out, install_dir_.c_str());
+}
+
+BOOL CInstallTask::Is64BitSystem() {
+  static const BOOL is64 = base::Is64BitSystem() ? TRUE : FALSE;
+  return is64;
 }

@@ -66,6 +66,44 @@ HRESULT ExtractStream(const wchar_t* name, IInStream* stream, const std::wstring
   return hr;
 }
 
+// Decoder threads for one extraction: every processor the process may run on,
+// at most kMaxDecoderThreads. An LZMA2 stream cut into independent blocks is
+// then decoded on all of them while the extracting thread writes the files;
+// the cap bounds the memory of a 32-bit process, since every thread holds a
+// whole block's input and output.
+constexpr UInt32 kMaxDecoderThreads = 4;
+
+UInt32 DecoderThreads() {
+  DWORD_PTR process_mask = 0, system_mask = 0;
+  UInt32 count = 0;
+  if (GetProcessAffinityMask(GetCurrentProcess(), &process_mask, &system_mask)) {
+    for (; process_mask; process_mask &= process_mask - 1) ++count;
+  }
+  if (count == 0) {
+    SYSTEM_INFO info;
+    GetSystemInfo(&info);
+    count = info.dwNumberOfProcessors;
+  }
+  return count == 0 ? 1 : (count > kMaxDecoderThreads ? kMaxDecoderThreads : count);
+}
+
+// Tells the handler how many decoder threads it may use ("mt"). A library
+// without the property interface keeps its own choice, so a refusal is not
+// an error.
+void SetDecoderThreads(IInArchive* archive) {
+  CMyComPtr<ISetProperties> properties;
+  if (archive->QueryInterface(IID_ISetProperties, reinterpret_cast<void**>(&properties)) != S_OK ||
+      !properties) {
+    return;
+  }
+  const wchar_t* names[] = {L"mt"};
+  PROPVARIANT values[1];
+  PropVariantInit(&values[0]);
+  values[0].vt = VT_UI4;
+  values[0].ulVal = DecoderThreads();
+  properties->SetProperties(names, values, 1);
+}
+
 HRESULT CreateHandler(CMyComPtr<IInArchive>& archive) {
   auto create = reinterpret_cast<CreateObjectFn>(reinterpret_cast<void*>(
       CSevenZipLibrary::GetInstance()->GetProc("CreateObject")));
@@ -74,6 +112,7 @@ HRESULT CreateHandler(CMyComPtr<IInArchive>& archive) {
   HRESULT hr = create(&kClsid7zHandler, &IID_IInArchive, reinterpret_cast<void**>(&object));
   if (hr != S_OK || !object) return FAILED(hr) ? hr : E_FAIL;
   archive.Attach(object);  // CreateObject handed us its reference
+  SetDecoderThreads(archive);
   return S_OK;
 }
 

@@ -18,6 +18,7 @@ stored byte 0 is K (= plain byte 0), every later byte is XORed with K.
 """
 import argparse
 import hashlib
+import lzma
 import os
 import shutil
 import struct
@@ -36,12 +37,30 @@ RECORD_SIZE = 24
 UNFILLED = 0xCCCCCCCC
 SIGN_SCRIPT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "sign_pe.sh")
 
-# LZMA2 with an 8 MiB dictionary cut into independent 2 MiB chunks: on the
-# sample product (24.5 MB, 100 files) it comes within 0.2% of -mx=9's size,
-# tests (decodes) in the same ~0.2 s and builds in half the time; independent
-# chunks let 7-Zip decode on several threads. -mf=on lets 7-Zip put the
-# executables in their own solid block behind the BCJ (x86) filter.
-PAYLOAD_7Z_ARGS = ["-t7z", "-m0=LZMA2:d=8m:c=2m", "-mx=5", "-mmt=on", "-mf=on", "-ms=on"]
+# Payload compression, chosen by measurement (docs/benchmarks.md). Every file
+# goes into one solid block by kind, and each kind gets the method that
+# decodes fastest for its size:
+#  - "stored": files that do not compress (a fast LZMA trial keeps more than
+#    STORE_RATIO of their size), such as packed assets and images. Copy costs
+#    nothing to decode and is smaller than LZMA2's uncompressed chunks.
+#  - "x86": PE images, behind BCJ2 (call and jump targets made absolute).
+#  - "data": the rest, mostly text. LZMA2 cut into independent 3 MiB blocks,
+#    which 7z.dll decodes on two threads at once (the setup asks it to); the
+#    sample product's 5.6 MB of text make two blocks. lc=4:pb=0 suit text.
+# Blocks are extracted in this order.
+STORE_RATIO = 0.97
+PAYLOAD_KINDS = ("stored", "data", "x86")
+PAYLOAD_METHODS = {
+    "stored": ["-m0=Copy"],
+    "data": ["-m0=LZMA2:d=4m:c=3m:lc=4:pb=0", "-mx=9"],
+    "x86": ["-mf=BCJ2", "-m0=LZMA2:d=4m", "-mx=9"],
+}
+PAYLOAD_COMMON_ARGS = ["-t7z", "-mmt=on", "-mtc=off", "-mta=off", "-scsUTF-8"]
+# Bytes of a file that the trial compression looks at.
+TRIAL_BYTES = 1 << 20
+# Smaller files stay in the solid data block whatever they hold: a stored
+# file is a block of its own, and a trial on a few bytes says little.
+SMALL_FILE = 4096
 
 
 class PackageError(Exception):
@@ -133,18 +152,70 @@ def assemble(image_bytes, stored_payload):
     return bytes(out)
 
 
+def payload_kind(path):
+    """Which solid block the file at `path` belongs in (see PAYLOAD_METHODS)."""
+    with open(path, "rb") as f:
+        head = f.read(TRIAL_BYTES)
+    if head[:2] == b"MZ" and _is_pe(head):
+        return "x86"
+    if len(head) >= SMALL_FILE and len(lzma.compress(
+            head, format=lzma.FORMAT_RAW,
+            filters=[{"id": lzma.FILTER_LZMA1, "preset": 0}])) > STORE_RATIO * len(head):
+        return "stored"
+    return "data"
+
+
+def _is_pe(head):
+    if len(head) < 0x40:
+        return False
+    pe = struct.unpack_from("<I", head, 0x3C)[0]
+    return head[pe:pe + 4] == b"PE\0\0"
+
+
+def classify_payload(folder):
+    """{kind: [paths relative to `folder`, '/'-separated]} of every file."""
+    kinds = {kind: [] for kind in PAYLOAD_KINDS}
+    for dirpath, dirnames, filenames in os.walk(folder):
+        dirnames.sort()
+        for name in sorted(filenames):
+            path = os.path.join(dirpath, name)
+            rel = os.path.relpath(path, folder).replace(os.sep, "/")
+            kinds[payload_kind(path)].append(rel)
+    return kinds
+
+
+def _run_7zz(args, folder):
+    result = subprocess.run(["7zz"] + args, cwd=folder, stdout=subprocess.PIPE,
+                            stderr=subprocess.STDOUT)
+    if result.returncode != 0:
+        raise PackageError("7zz failed:\n" + result.stdout.decode(errors="replace"))
+
+
 def make_payload_7z(folder, archive):
-    """7z of everything in `folder`, items relative to it (directories too)."""
+    """7z of everything in `folder`, items relative to it (directories too),
+    one solid block per kind of file. Returns the seconds it took."""
     entries = sorted(os.listdir(folder))
     if not entries:
         raise PackageError("payload folder %s is empty" % folder)
+    archive = os.path.abspath(archive)
     if os.path.exists(archive):
         os.remove(archive)
     started = time.monotonic()
-    result = subprocess.run(["7zz", "a", "-bd", "-y"] + PAYLOAD_7Z_ARGS + [archive, "--"] + entries,
-                            cwd=folder, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
-    if result.returncode != 0:
-        raise PackageError("7zz failed:\n" + result.stdout.decode(errors="replace"))
+    kinds = classify_payload(folder)
+    with tempfile.TemporaryDirectory() as tmp:
+        for kind in PAYLOAD_KINDS:
+            if not kinds[kind]:
+                continue
+            listfile = os.path.join(tmp, kind + ".lst")
+            with open(listfile, "w", encoding="utf-8") as f:
+                f.write("".join(rel + "\n" for rel in kinds[kind]))
+            # Each pass adds a block of its own and keeps the earlier ones.
+            _run_7zz(["a", "-bd", "-y"] + PAYLOAD_COMMON_ARGS + PAYLOAD_METHODS[kind]
+                     + [archive, "@" + listfile], folder)
+    # The directories (empty ones too) as items of their own; every file is
+    # in the archive already and stays as it is.
+    _run_7zz(["u", "-bd", "-y"] + PAYLOAD_COMMON_ARGS + ["-m0=Copy", archive, "--"] + entries,
+             folder)
     return time.monotonic() - started
 
 

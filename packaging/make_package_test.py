@@ -7,6 +7,7 @@ test signing material. Tests that need one of them are skipped without it.
 """
 import hashlib
 import os
+import random
 import shutil
 import struct
 import subprocess
@@ -230,6 +231,109 @@ class AssembleTest(unittest.TestCase):
 
 
 @unittest.skipUnless(IMAGE and os.path.exists(IMAGE) and SIGN_DIR, "image or signing material missing")
+class PayloadArchiveTest(unittest.TestCase):
+    """Which block each kind of file lands in, and that the archive still
+    holds every file and directory of the tree."""
+
+    def setUp(self):
+        self.tmp = tempfile.mkdtemp()
+        self.src = os.path.join(self.tmp, "src")
+        pe = bytearray(4096)
+        pe[:2] = b"MZ"
+        struct.pack_into("<I", pe, 0x3C, 0x80)
+        pe[0x80:0x84] = b"PE\0\0"
+        pe[0x200:] = (b"\xe8\x10\x00\x00\x00\x55\x8b\xec" * 512)[:4096 - 0x200]
+        self.files = {
+            "app.exe": bytes(pe),
+            "Utils/engine.dll": bytes(pe),
+            "Themes/Default Blue/skin.pak": os.urandom(300000),
+            "Themes/Default Blue/theme.css": b"body { color: red; }\n" * 4000,
+            "config.ini": b"[a]\npath=x\n",
+            "mz.txt": b"MZ but not an executable " * 100,
+            "empty.dat": b"",
+        }
+        for name, data in self.files.items():
+            path = os.path.join(self.src, *name.split("/"))
+            os.makedirs(os.path.dirname(path), exist_ok=True)
+            with open(path, "wb") as f:
+                f.write(data)
+        os.makedirs(os.path.join(self.src, "Log"))  # empty directories are items too
+
+    def tearDown(self):
+        shutil.rmtree(self.tmp)
+
+    def test_files_are_sorted_by_kind(self):
+        kinds = mp.classify_payload(self.src)
+        self.assertEqual(sorted(kinds["x86"]), ["Utils/engine.dll", "app.exe"])
+        self.assertEqual(kinds["stored"], ["Themes/Default Blue/skin.pak"])
+        self.assertEqual(sorted(kinds["data"]),
+                         ["Themes/Default Blue/theme.css", "config.ini", "empty.dat", "mz.txt"])
+
+    def test_each_kind_gets_its_method_and_nothing_is_lost(self):
+        archive = os.path.join(self.tmp, "payload.7z")
+        mp.make_payload_7z(self.src, archive)
+        listing = subprocess.run(["7zz", "l", "-slt", "-ba", archive], stdout=subprocess.PIPE,
+                                 check=True).stdout.decode()
+        items = {}
+        for block in listing.split("\n\n"):
+            fields = dict(line.split(" = ", 1) for line in block.splitlines() if " = " in line)
+            if "Path" in fields:
+                items[fields["Path"]] = fields
+        self.assertEqual(sorted(items), sorted(list(self.files) + [
+            "Log", "Themes", "Themes/Default Blue", "Utils"]))
+        for name in ["Log", "Themes", "Themes/Default Blue", "Utils"]:
+            self.assertTrue(items[name]["Attributes"].startswith("D"), name)
+        self.assertEqual(items["Themes/Default Blue/skin.pak"]["Method"], "Copy")
+        self.assertTrue(items["app.exe"]["Method"].startswith("BCJ2 "))
+        self.assertTrue(items["Themes/Default Blue/theme.css"]["Method"].startswith("LZMA2:"))
+        # The executables share one solid block, the text another.
+        self.assertEqual(items["app.exe"]["Block"], items["Utils/engine.dll"]["Block"])
+        self.assertEqual(items["config.ini"]["Block"], items["mz.txt"]["Block"])
+        out = os.path.join(self.tmp, "out")
+        subprocess.run(["7zz", "x", "-y", "-o" + out, archive], stdout=subprocess.DEVNULL, check=True)
+        for name, data in self.files.items():
+            self.assertEqual(read(os.path.join(out, *name.split("/"))), data, name)
+
+    def test_text_is_cut_into_blocks_for_several_decoder_threads(self):
+        # 8 MB of text: more than one independent LZMA2 block, so that 7z.dll
+        # can decode it on two threads.
+        rng = random.Random(7)
+        words = [bytes(rng.choice(b"abcdefghijklmnopqrstuvwxyz") for _ in range(8)) for _ in range(5000)]
+        text = b" ".join(rng.choice(words) for _ in range(900000))
+        src = os.path.join(self.tmp, "text")
+        os.makedirs(src)
+        with open(os.path.join(src, "big.js"), "wb") as f:
+            f.write(text)
+        archive = os.path.join(self.tmp, "text.7z")
+        mp.make_payload_7z(src, archive)
+        # One folder, so its packed stream starts right behind the 32-byte
+        # signature header.
+        self.assertGreater(lzma2_dictionary_resets(read(archive)[32:]), 1)
+        out = subprocess.run(["7zz", "t", "-mmt=2", archive], stdout=subprocess.PIPE, check=True)
+        self.assertIn(b"Everything is Ok", out.stdout)
+
+
+def lzma2_dictionary_resets(stream):
+    """Chunks of an LZMA2 stream that reset the dictionary: where an
+    independently decodable block starts."""
+    resets, pos = 0, 0
+    while pos < len(stream):
+        control = stream[pos]
+        if control == 0:
+            return resets
+        if control in (1, 2):  # uncompressed chunk, 1 resets the dictionary
+            resets += control == 1
+            pos += 3 + (struct.unpack_from(">H", stream, pos + 1)[0] + 1)
+        elif control >= 0x80:
+            mode = (control >> 5) & 3
+            resets += mode == 3
+            packed = struct.unpack_from(">H", stream, pos + 3)[0] + 1
+            pos += 5 + (1 if mode >= 2 else 0) + packed
+        else:
+            raise AssertionError("bad LZMA2 control byte 0x%02x at %d" % (control, pos))
+    raise AssertionError("LZMA2 stream without an end marker")
+
+
 class CommandLineTest(unittest.TestCase):
     def setUp(self):
         self.tmp = tempfile.mkdtemp()

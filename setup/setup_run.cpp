@@ -76,7 +76,7 @@ void RunGuarded(CInstanceMutex& mutex, int show_mode) {
     return;
   }
   if (!RunPackageStep()) return;
-  RunWizard(show_mode);
+  RunWizard(show_mode, &mutex);
   Statistics()->Report(L"end", L"", false);
   // The task lives until the process ends; its staging directory must not.
   InstallTask()->ReleasePayload();

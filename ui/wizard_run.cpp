@@ -5,11 +5,11 @@
 #include "setup/process_state.h"
 #include "ui/main_wnd.h"
 
-void RunWizard(int show_mode) {
+void RunWizard(int show_mode, CInstanceMutex* mutex) {
   CMessageLoop loop;
   AppModule().AddMessageLoop(&loop);
   {
-    CMainWnd wnd;
+    CMainWnd wnd(ProcessWizardServices(mutex));
     // The window sizes and centres itself while it is created.
     RECT rc = {CW_USEDEFAULT, CW_USEDEFAULT, 0, 0};
     if (wnd.Create(nullptr, &rc, nullptr, WS_POPUP, WS_EX_LAYERED)) {

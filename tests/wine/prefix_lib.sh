@@ -5,7 +5,7 @@ export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 WINE_ROOT=${PELORIX_WINE_ROOT:-$HOME/.cache/pelorix-wine}
 # Bump the suffix when what a template contains changes.
-WINE_TAG=$(wine --version 2>/dev/null | tr -c 'A-Za-z0-9.\n-' '_')v2
+WINE_TAG=$(wine --version 2>/dev/null | tr -c 'A-Za-z0-9.\n-' '_')v3
 mkdir -p "$WINE_ROOT"
 
 _winecfg_version() {  # arch winver -> winecfg name
@@ -37,6 +37,7 @@ template_prefix() {
             /v Debugger /d '' /f >/dev/null 2>&1
           WINEPREFIX=$tmp wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' \
             /v Auto /d 0 /f >/dev/null 2>&1
+          map_interface_fonts "$tmp"
         else
           cp -a "$(template_prefix "$arch" 7)" "$tmp"
           rm -f "$tmp/.ready"
@@ -105,4 +106,19 @@ discard_prefix() {
 
 use_display_driver() {
   WINEPREFIX=$1 wine reg delete 'HKCU\Software\Wine\Drivers' /v Graphics /f >/dev/null 2>&1 || true
+}
+
+# The setup's interface faces (and the dialog faces Wine draws system dialogs
+# with) mapped onto the Chinese font Debian ships (fonts-wqy-microhei), so that
+# Chinese text renders in every prefix.
+map_interface_fonts() {
+  local prefix=$1 face
+  for face in "微软雅黑" "Microsoft YaHei" "Microsoft YaHei UI" "宋体" "新細明體"; do
+    WINEPREFIX=$prefix wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" \
+      /d "WenQuanYi Micro Hei" /f >/dev/null 2>&1
+  done
+  for face in "Tahoma" "MS Shell Dlg" "MS Shell Dlg 2" "Microsoft Sans Serif"; do
+    WINEPREFIX=$prefix wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
+      /v "$face" /t REG_MULTI_SZ /d "wqy-microhei.ttc,WenQuanYi Micro Hei" /f >/dev/null 2>&1
+  done
 }

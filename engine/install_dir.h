@@ -1,0 +1,40 @@
+// Choosing and checking the install directory: the rules behind the wizard's
+// directory field and the "/DIR" switch.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "engine/environment_check.h"
+
+namespace engine {
+
+// The product folder the default directory and a crowded folder get.
+constexpr wchar_t kProductFolderName[] = L"Pelorix";
+// The install directory's drive needs more than this much free space.
+constexpr ULONGLONG kInstallDirFreeMb = 150;
+// Longest path accepted, as given (blanks included).
+constexpr size_t kMaxInstallDirChars = 258;
+
+// One of the InstallDirCheck codes (engine/install_task_interface.h). The
+// directory is created for the test and removed again: nothing is left behind.
+int ValidateInstallDir(const wchar_t* path, IEnvironmentQueries* queries);
+int ValidateInstallDir(const wchar_t* path);
+
+// The directory an install into `path` uses: separators turned into "\", a
+// trailing "\" dropped, and "\Pelorix" appended when `path` is a folder
+// with other entries that does not hold the product already.
+std::wstring NormalizeInstallDir(const wchar_t* path);
+
+// "Setup Path" of the registered install when it names an existing path;
+// else the program files folder (the 32-bit one: Install is a 32-bit process) joined with "Pelorix". When that is
+// not usable its drive letter becomes the first fixed drive with more than
+// 150 MB free, or the result is empty when there is none.
+std::wstring DefaultInstallDir(IEnvironmentQueries* queries);
+
+// "Setup Path" under HKLM "SOFTWARE\Pelorix" (32-bit view) when it names an
+// existing path; empty otherwise.
+std::wstring RegisteredInstallDir();
+
+}  // namespace engine

