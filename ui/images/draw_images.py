@@ -283,9 +283,11 @@ def field_background():
 
 
 def page_background():
-    w, h, band = 690, 446, 206
+    # Square corners: the window is one opaque rectangle (its backdrop shows
+    # wherever this image is transparent). The band ends below the finish
+    # title (y 183-207) and above the welcome subtitle (y 211).
+    w, h, band = 690, 446, 209
     c = Canvas(w, h)
-    outline = rounded_rect(0, 0, w, h, 6)[1]
     top = (16, 204, 112)
     bottom = GREEN_PRESSED
     for y in range(h):
@@ -294,12 +296,8 @@ def page_background():
             col = tuple(round(a + (b - a) * t) for a, b in zip(top, bottom))
         else:
             col = SURFACE
-        edge_rows = y < 8 or y >= h - 8
         for x in range(w):
-            cover = 1.0
-            if edge_rows and (x < 8 or x >= w - 8):
-                cover = min(1.0, max(0.0, 0.5 - outline(x + 0.5, y + 0.5)))
-            c.blend(x, y, col, cover)
+            c.blend(x, y, col, 1.0)
     # Quiet decoration in the band.
     c.shape(*circle(610, 20, 120), WHITE, 0.05)
     c.shape(*circle(70, 200, 90), WHITE, 0.04)
