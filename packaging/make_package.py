@@ -192,7 +192,7 @@ def _run_7zz(args, folder):
 
 
 def make_payload_7z(folder, archive):
-    """7z of everything in `folder`, items relative to it (directories too),
+    """7z of everything in `folder`, items relative to it (files, and empty directories),
     one solid block per kind of file. Returns the seconds it took."""
     entries = sorted(os.listdir(folder))
     if not entries:
@@ -212,10 +212,13 @@ def make_payload_7z(folder, archive):
             # Each pass adds a block of its own and keeps the earlier ones.
             _run_7zz(["a", "-bd", "-y"] + PAYLOAD_COMMON_ARGS + PAYLOAD_METHODS[kind]
                      + [archive, "@" + listfile], folder)
-    # The directories (empty ones too) as items of their own; every file is
-    # in the archive already and stays as it is.
-    _run_7zz(["u", "-bd", "-y"] + PAYLOAD_COMMON_ARGS + ["-m0=Copy", archive, "--"] + entries,
-             folder)
+    # Only empty directories become items of their own: the others come with
+    # their files, and the setup's progress counts toward the item count, so
+    # an item that places nothing would keep it from reaching its end.
+    empty = sorted(os.path.relpath(root, folder).replace(os.sep, "/")
+                   for root, dirs, files in os.walk(folder) if not dirs and not files and root != folder)
+    if empty:
+        _run_7zz(["u", "-bd", "-y"] + PAYLOAD_COMMON_ARGS + ["-m0=Copy", archive, "--"] + empty, folder)
     return time.monotonic() - started
 
 

@@ -197,7 +197,9 @@ LRESULT CMainWnd::OnWizardStep(UINT, WPARAM wparam, LPARAM, BOOL&) {
 }
 
 LRESULT CMainWnd::OnInstallProgress(UINT, WPARAM wparam, LPARAM, BOOL&) {
-  pages_.progress_bar->SetPosition(wparam, TRUE);
+  // A silent install's window is never shown: composing a frame per placed
+  // file would only take time from the install.
+  pages_.progress_bar->SetPosition(wparam, services_.parser->IsSilent() ? FALSE : TRUE);
   return 0;
 }
 
