@@ -16,7 +16,7 @@
 # STARTS_PRODUCT_ROW=0 leaves out the row of the setup as a user runs it
 #                    (without --nostart: it starts the product at the end)
 # PAYLOAD_VARIANTS=0  leaves out the rows of our package with other payload
-#                    settings (7-Zip defaults, the previous settings, Deflate)
+#                    settings (7-Zip defaults, the previous settings, LZMA2 for the text)
 # OUR_ARGS           the setup's arguments (default "--hide_ui /DIR=<dir> --nostart":
 #                    the peers start nothing after installing either)
 # EXTRA_ROWS         a JSON file of further rows in the form of rows.json (for
@@ -213,11 +213,11 @@ for name, args in whole_tree.items():
     archive = os.path.join(work, "variant-%s.7z" % name)
     subprocess.run(["7zz", "a", "-bd", "-y"] + args + [archive, "--"] + sorted(os.listdir(product)),
                    cwd=product, check=True, stdout=subprocess.DEVNULL)
-mp.PAYLOAD_METHODS["data"] = ["-m0=Deflate", "-mx=9"]
-mp.make_payload_7z(product, os.path.join(work, "variant-deflate-text.7z"))
+mp.PAYLOAD_METHODS["data"] = ["-m0=LZMA2:d=4m:c=3m:lc=4:pb=0", "-mx=9"]
+mp.make_payload_7z(product, os.path.join(work, "variant-lzma2-text.7z"))
 with open(image, "rb") as f:
     image_bytes = f.read()
-for name in list(whole_tree) + ["deflate-text"]:
+for name in list(whole_tree) + ["lzma2-text"]:
     with open(os.path.join(work, "variant-%s.7z" % name), "rb") as f:
         package = mp.assemble(image_bytes, mp.scramble(f.read()))
     with open(os.path.join(work, "Install-%s.exe" % name), "wb") as f:
@@ -258,7 +258,7 @@ if "${STARTS_PRODUCT_ROW:-1}" == "1":
                  "kill_after": ["pelorix_ui.exe"]})
 variants = {"defaults": "7-Zip defaults (LZMA2, one block)",
             "lzma2-d8m-c2m": "LZMA2 d=8m c=2m, BCJ (previous settings)",
-            "deflate-text": "ours but Deflate for the text"}
+            "lzma2-text": "ours but LZMA2 in 3 MiB blocks for the text"}
 if "${PAYLOAD_VARIANTS:-1}" == "1":
     for name, text in variants.items():
         exe = "$work/Install-%s.exe" % name
@@ -286,11 +286,11 @@ if [ "${PAYLOAD_VARIANTS:-1}" = 1 ]; then
   {
     echo "| payload settings | payload bytes | 7z.exe x ms | staging ms | of which verify+unscramble ms | staging peak MiB |"
     echo "|---|---:|---:|---:|---:|---:|"
-    declare -A label=([ours]="ours: incompressible stored, text LZMA2 in 3 MiB blocks, PE with BCJ2"
+    declare -A label=([ours]="ours: incompressible stored, text Deflate, PE with BCJ2"
                       [defaults]="7-Zip defaults (LZMA2, one block)"
                       [lzma2-d8m-c2m]="LZMA2 d=8m c=2m, BCJ (previous settings)"
-                      [deflate-text]="ours but Deflate for the text")
-    for v in ours defaults lzma2-d8m-c2m deflate-text; do
+                      [lzma2-text]="ours but LZMA2 in 3 MiB blocks for the text")
+    for v in ours defaults lzma2-d8m-c2m lzma2-text; do
       exe=$work/Install-$v.exe
       [ "$v" = ours ] && exe=$package
       wine "$build/bin/bench_staging.exe" "$(win "$exe")" "$(win "$npm7z/7z.dll")" "$(win "$npm7z/7z.exe")" \

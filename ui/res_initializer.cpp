@@ -105,12 +105,11 @@ bool ResInitializer::Init(HMODULE module) {
     complete = false;
   }
 
+  // Images are decoded when first asked for: a silent run never draws, and
+  // the wizard's first frame needs only some of them.
+  module_ = module;
   for (const ImageEntry& entry : kImages) {
-    auto image = std::make_unique<CImage>();
-    if (image->LoadFromResource(module, L"PNG", entry.id, entry.frames))
-      images_[entry.id] = std::move(image);
-    else
-      complete = false;
+    if (!FindResourceW(module, MAKEINTRESOURCEW(entry.id), L"PNG")) complete = false;
   }
   return complete;
 }
@@ -118,7 +117,11 @@ bool ResInitializer::Init(HMODULE module) {
 void ResInitializer::Term() {
   for (auto& font : fonts_) gdip::Gdip().DeleteFont(font.second);
   fonts_.clear();
-  images_.clear();
+  {
+    CAutoLocker lock(images_lock_);
+    images_.clear();
+    module_ = nullptr;
+  }
   // Shared system cursors are not destroyed.
   cursors_.clear();
 }
@@ -129,8 +132,17 @@ gdip::GpFont* ResInitializer::GetFont(UINT id) const {
 }
 
 const CImage* ResInitializer::GetImage(UINT id) const {
+  CAutoLocker lock(images_lock_);
   auto it = images_.find(id);
-  return it == images_.end() ? nullptr : it->second.get();
+  if (it != images_.end()) return it->second.get();
+  if (!module_) return nullptr;
+  for (const ImageEntry& entry : kImages) {
+    if (entry.id != id) continue;
+    auto image = std::make_unique<CImage>();
+    if (!image->LoadFromResource(module_, L"PNG", entry.id, entry.frames)) return nullptr;
+    return (images_[id] = std::move(image)).get();
+  }
+  return nullptr;
 }
 
 HCURSOR ResInitializer::GetCursor(UINT id) const {

@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 
+#include "base/critical_section.h"
 #include "ui/layer/gdiplus_api.h"
 #include "ui/layer/image.h"
 
@@ -17,9 +18,10 @@ class ResInitializer {
   // Created on first use under a lock.
   static ResInitializer* GetInstance();
 
-  // Registers everything, images from `module`'s "PNG" resources. GDI+ must
-  // be running. Returns false when any font or image could not be made; what
-  // could be made stays registered. A second call first drops the first's.
+  // Registers everything, images from `module`'s "PNG" resources (decoded on
+  // first use). GDI+ must be running. Returns false when any font could not be
+  // made or any image is missing; what could be made stays registered. A
+  // second call first drops the first's.
   bool Init(HMODULE module);
   // Frees every registered resource; lookups answer null afterwards.
   void Term();
@@ -36,7 +38,10 @@ class ResInitializer {
 
  private:
   std::map<UINT, gdip::GpFont*> fonts_;
-  std::map<UINT, std::unique_ptr<CImage>> images_;
+  // Filled by GetImage; `module_` is where the images come from.
+  mutable CCriticalSection images_lock_;
+  mutable std::map<UINT, std::unique_ptr<CImage>> images_;
+  HMODULE module_ = nullptr;
   std::map<UINT, HCURSOR> cursors_;
 };
 
