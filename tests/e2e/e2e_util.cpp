@@ -128,7 +128,9 @@ void BoxWatcher::Poll() {
     GetWindowThreadProcessId(hwnd, &pid);
     wchar_t cls[64] = {};
     GetClassNameW(hwnd, cls, 64);
-    if (pid != pid_ || lstrcmpW(cls, L"#32770") != 0) continue;
+    // A dialog is shown once its WM_INITDIALOG has filled it in; before
+    // that its text may not be there yet.
+    if (pid != pid_ || lstrcmpW(cls, L"#32770") != 0 || !IsWindowVisible(hwnd)) continue;
     bool seen = false;
     for (HWND h : answered_) seen = seen || h == hwnd;
     if (seen) continue;
