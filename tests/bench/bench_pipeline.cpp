@@ -22,32 +22,13 @@
 #include "package/payload_record.h"
 #include "package/sevenzip_library.h"
 #include "package/temp_workspace.h"
+#include "tests/bench/bench_util.h"
 
 namespace {
 
-double NowMs() {
-  LARGE_INTEGER f, c;
-  QueryPerformanceFrequency(&f);
-  QueryPerformanceCounter(&c);
-  return 1000.0 * double(c.QuadPart) / double(f.QuadPart);
-}
-
-double Median(std::vector<double> v) {
-  if (v.empty()) return 0;
-  std::sort(v.begin(), v.end());
-  const size_t n = v.size();
-  return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
-
-bool ReadRecord(const std::wstring& package, package::PayloadRecord* record) {
-  HMODULE module = LoadLibraryExW(package.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-  if (!module) return false;
-  HRSRC res = FindResourceW(module, MAKEINTRESOURCEW(215), L"SETUPDATA");
-  bool ok = res && SizeofResource(module, res) == sizeof(*record);
-  if (ok) memcpy(record, LockResource(LoadResource(module, res)), sizeof(*record));
-  FreeLibrary(module);
-  return ok;
-}
+using bench::Median;
+using bench::NowMs;
+using bench::ReadRecord;
 
 // One staging run. With `place_into`, every published name is placed there
 // at once; `staged` (optional) receives the names for a later placement.

@@ -17,16 +17,12 @@
 #include "ui/layer/shared_font.h"
 #include "ui/main_wnd.h"
 #include "ui/res_initializer.h"
+#include "tests/bench/bench_util.h"
 #include "ui/ui_resources.h"
 
 namespace {
 
-double NowMs() {
-  LARGE_INTEGER f, c;
-  QueryPerformanceFrequency(&f);
-  QueryPerformanceCounter(&c);
-  return c.QuadPart * 1000.0 / f.QuadPart;
-}
+using bench::NowMs;
 
 class Stopwatch {
  public:
