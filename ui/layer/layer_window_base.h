@@ -126,6 +126,18 @@ class CLayerWindowBase : public CWindowImpl<T, CWindow, TWinTraits>,
   }
   LRESULT OnLayerRecompose(UINT, WPARAM, LPARAM lparam, BOOL&) {
     std::unique_ptr<RECT> clip(reinterpret_cast<RECT*>(lparam));
+    // Requests already queued are folded into this one: one frame over their
+    // union serves them all (a window's creation alone queues several).
+    MSG queued;
+    while (::PeekMessageW(&queued, this->m_hWnd, kMsgLayerRecompose, kMsgLayerRecompose,
+                          PM_REMOVE | PM_QS_POSTMESSAGE)) {
+      std::unique_ptr<RECT> more(reinterpret_cast<RECT*>(queued.lParam));
+      if (!clip) continue;  // the whole window already
+      if (more)
+        ::UnionRect(clip.get(), clip.get(), more.get());
+      else
+        clip.reset();
+    }
     ComposeNow(clip.get());
     return 0;
   }

@@ -89,6 +89,35 @@ TEST_F(LayerWindowBaseTest, RecomposeMessageDrawsTheFrame) {
   EXPECT_EQ(PixelG(frame.Pixels()[40 * 100 + 80]), 254);  // the background hook
 }
 
+TEST_F(LayerWindowBaseTest, QueuedRecompositionsAreFoldedIntoOneFrame) {
+  CLayerButtonCtrl* buttons[] = {
+      new CLayerButtonCtrl(wnd_.GetRootView(), &wnd_, 1000, 5, 5, 10, 10),
+      new CLayerButtonCtrl(wnd_.GetRootView(), &wnd_, 1001, 80, 30, 10, 10)};
+  for (CLayerButtonCtrl* button : buttons) {
+    button->SetFillColors(RGB(255, 0, 0), RGB(255, 0, 0), RGB(255, 0, 0), RGB(255, 0, 0));
+    wnd_.GetRootView()->AddChild(button);
+  }
+  wnd_.InvalidateRect(nullptr);
+  Pump(wnd_);
+  const DWORD* pixels = wnd_.GetFrame().Pixels();
+  ASSERT_EQ(PixelR(pixels[10 * 100 + 10]), 254);
+  ASSERT_EQ(PixelR(pixels[35 * 100 + 85]), 254);
+
+  // Each button asks for its own rectangle; the first request served draws both.
+  for (CLayerButtonCtrl* button : buttons) {
+    button->SetFillColors(RGB(0, 0, 255), RGB(0, 0, 255), RGB(0, 0, 255), RGB(0, 0, 255));
+    button->Invalidate(nullptr);
+  }
+  MSG msg;
+  ASSERT_TRUE(PeekMessageW(&msg, wnd_, kMsgLayerRecompose, kMsgLayerRecompose, PM_REMOVE));
+  DispatchMessageW(&msg);
+  EXPECT_FALSE(PeekMessageW(&msg, wnd_, kMsgLayerRecompose, kMsgLayerRecompose, PM_NOREMOVE));
+  EXPECT_EQ(PixelB(pixels[10 * 100 + 10]), 254);
+  EXPECT_EQ(PixelB(pixels[35 * 100 + 85]), 254);
+  // Between them only the background, drawn again the same.
+  EXPECT_EQ(PixelG(pixels[20 * 100 + 50]), 254);
+}
+
 TEST_F(LayerWindowBaseTest, PressReleasedElsewhereSendsTheCommand) {
   auto* button = new CLayerButtonCtrl(wnd_.GetRootView(), &wnd_, 1000, 10, 10, 20, 20);
   wnd_.GetRootView()->AddChild(button);
