@@ -22,15 +22,28 @@ dpkg -s wine32:i386 >/dev/null 2>&1 || need_apt=1
 fc-list 2>/dev/null | grep -qi 'wqy' || need_apt=1
 
 as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
+# A mirror in mid-sync fails one index of many; apt keeps the old or missing
+# one and the install that follows says clearly if a package is then lacking.
+apt_install() {
+  DEBIAN_FRONTEND=noninteractive as_root apt-get install -y -qq --no-install-recommends "$@" >/dev/null && return 0
+  log "apt-get install failed; trying again with the release's own package versions (-t bookworm)"
+  DEBIAN_FRONTEND=noninteractive as_root apt-get install -y -qq --no-install-recommends -t bookworm "$@" >/dev/null \
+    || { echo "[bootstrap] could not install the Debian packages: $*" >&2; exit 1; }
+}
+apt_update() {
+  as_root apt-get update -qq || log "apt-get update reported errors (a mirror may be syncing); going on with the package lists it has"
+}
 
 if [ "$need_apt" = 1 ]; then
   log "installing Debian packages"
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     as_root dpkg --add-architecture i386
   fi
-  as_root apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive as_root apt-get install -y -qq --no-install-recommends \
-    "${APT_PACKAGES[@]}" >/dev/null
+  apt_update
+  # When one architecture's security list is missing (a mirror mid-sync), the
+  # i386 and amd64 halves of a multi-arch library can no longer agree on a
+  # version; the release's own versions always do.
+  apt_install "${APT_PACKAGES[@]}"
   # The machine image brings Node.js with its own npm; Debian's npm would conflict.
   command -v npm >/dev/null 2>&1 || DEBIAN_FRONTEND=noninteractive as_root apt-get install -y -qq npm >/dev/null
 fi
@@ -44,7 +57,7 @@ if ! grep -rqs '^Types:.*deb-src\|^deb-src ' /etc/apt/sources.list /etc/apt/sour
   else
     echo "deb-src http://deb.debian.org/debian bookworm main" | as_root tee /etc/apt/sources.list.d/pelorix-src.list >/dev/null
   fi
-  as_root apt-get update -qq
+  apt_update
 fi
 
 mkdir -p "$DEPS_DIR/src"
@@ -72,8 +85,7 @@ fi
 for tool in makensis wixl wixl-heat; do
   if ! command -v "$tool" >/dev/null 2>&1; then
     log "installing the benchmark's peer tools"
-    DEBIAN_FRONTEND=noninteractive as_root apt-get install -y -qq --no-install-recommends \
-      "${BENCH_APT_PACKAGES[@]}" >/dev/null
+    apt_install "${BENCH_APT_PACKAGES[@]}"
     break
   fi
 done
