@@ -5,5 +5,13 @@ set -euo pipefail
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 "$top/scripts/bootstrap.sh"
 "$top/scripts/build.sh"
+if ! "$top/scripts/probe_wine32.sh" --quiet; then
+  "$top/scripts/probe_wine32.sh" >&2 || true
+  echo "test.sh: no test can run on this machine (see above); stopping." >&2
+  exit 1
+fi
+# Test discovery runs each test program under Wine with a time limit; making
+# the Wine templates first keeps their one-off cost out of it.
+"$top/tests/wine/warm_templates.sh"
 cd "${PELORIX_BUILD_DIR:-$top/build}"
 ctest -j "${PELORIX_JOBS:-2}" --timeout 300 "$@"

@@ -96,4 +96,6 @@ if ! grep -qs "\"version\": \"$INNOSETUP_VERSION\"" "$DEPS_DIR/npm-inno/node_mod
      "innosetup@$INNOSETUP_VERSION" >/dev/null)
 fi
 
+# Says once, loudly, when this machine cannot run what the tests run.
+"$here/scripts/probe_wine32.sh" || true
 log "ready (deps in $DEPS_DIR)"

@@ -17,16 +17,20 @@ i686-w64-mingw32-objdump -p "$top/dist/Palinst.dll" | awk '/\[Ordinal\/Name Poin
 stat_port=$(sed -n 's/^PELORIX_STAT_HOST:STRING=.*:\([0-9]*\)$/\1/p' "$build/CMakeCache.txt")
 stat_root=$(mktemp -d)
 stat_pid="$stat_root/server.pid"
-python3 "$top/tests/support/loopback_http_server.py" start --root "$stat_root" --port "${stat_port:-18233}" \
-  --pidfile "$stat_pid" --answer-all || echo "(statistics server not started: port busy)"
-
-prefix=$(new_fresh_prefix 32 7)
+prefix=
+# Set before anything is started, so that an interrupted run stops the
+# server too.
 cleanup() {
-  discard_prefix "$prefix"
+  if [ -n "$prefix" ]; then discard_prefix "$prefix"; fi
   [ -f "$stat_pid" ] && python3 "$top/tests/support/loopback_http_server.py" stop --pidfile "$stat_pid" || true
   rm -rf "$stat_root"
 }
 trap cleanup EXIT
+trap 'exit 130' INT TERM
+python3 "$top/tests/support/loopback_http_server.py" start --root "$stat_root" --port "${stat_port:-18233}" \
+  --pidfile "$stat_pid" --answer-all || echo "(statistics server not started: port busy)"
+
+prefix=$(new_fresh_prefix 32 7) || { echo "main_job.sh: could not make a Wine prefix" >&2; exit 1; }
 export WINEPREFIX=$prefix
 
 echo "== silent install under Wine: Install.exe --hide_ui /DIR=C:\\Pelorix"

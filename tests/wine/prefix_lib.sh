@@ -4,8 +4,13 @@
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 WINE_ROOT=${PELORIX_WINE_ROOT:-$HOME/.cache/pelorix-wine}
+if ! _wine_version=$(wine --version 2>&1); then
+  echo "prefix_lib.sh: 'wine --version' failed: ${_wine_version:-no output}" >&2
+  echo "prefix_lib.sh: Wine cannot run here (scripts/probe_wine32.sh says why)" >&2
+  return 1 2>/dev/null || exit 1
+fi
 # Bump the suffix when what a template contains changes.
-WINE_TAG=$(wine --version 2>/dev/null | tr -c 'A-Za-z0-9.\n-' '_')v3
+WINE_TAG=$(printf '%s\n' "$_wine_version" | tr -c 'A-Za-z0-9.\n-' '_')v3
 mkdir -p "$WINE_ROOT"
 
 _winecfg_version() {  # arch winver -> winecfg name
