@@ -42,7 +42,7 @@ std::wstring FileVersionInfo::FixedVersion() const {
   return out;
 }
 
-std::wstring FileVersionInfo::FileVersionString() const {
+std::wstring FileVersionInfo::FileVersionString(bool first_non_empty) const {
   auto query = Query();
   struct Translation {
     WORD language;
@@ -55,13 +55,16 @@ std::wstring FileVersionInfo::FileVersionString() const {
       bytes < sizeof(Translation)) {
     return std::wstring();
   }
-  wchar_t key[64];
-  swprintf(key, 64, L"\\StringFileInfo\\%04x%04x\\FileVersion", translations[0].language,
-           translations[0].code_page);
-  wchar_t* text = nullptr;
-  UINT chars = 0;
-  if (!query(data_.data(), key, reinterpret_cast<void**>(&text), &chars) || !text) return std::wstring();
-  return text;
+  const UINT count = first_non_empty ? bytes / sizeof(Translation) : 1;
+  for (UINT i = 0; i < count; ++i) {
+    wchar_t key[64];
+    swprintf(key, 64, L"\\StringFileInfo\\%04x%04x\\FileVersion", translations[i].language,
+             translations[i].code_page);
+    wchar_t* text = nullptr;
+    UINT chars = 0;
+    if (query(data_.data(), key, reinterpret_cast<void**>(&text), &chars) && text && *text) return text;
+  }
+  return std::wstring();
 }
 
 std::wstring FixedFileVersion(const std::wstring& path) {

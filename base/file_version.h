@@ -15,8 +15,10 @@ class FileVersionInfo {
   bool Load(const std::wstring& path);
   // "%d.%d.%d.%d" of the fixed file version; empty when absent.
   std::wstring FixedVersion() const;
-  // The "FileVersion" string of the first listed translation; empty when absent.
-  std::wstring FileVersionString() const;
+  // The "FileVersion" string of the first listed translation; with
+  // `first_non_empty`, the first one that is not empty over all listed
+  // translations. Empty when there is none.
+  std::wstring FileVersionString(bool first_non_empty = false) const;
 
  private:
   std::vector<BYTE> data_;

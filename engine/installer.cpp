@@ -21,7 +21,13 @@ using ProgressCall = mf_bind_t_1<CInstaller, CInstaller*, void, int>;
 
 int CopyProgress(int copied, int total) {
   if (total <= 0) return 5;
-  return static_cast<int>(static_cast<float>(copied) / static_cast<float>(total) * 88.0f + 5.0f);
+  // Each step rounded to single precision, as the marks have always been
+  // computed: x87 code would otherwise keep extra bits and give 57, not 56,
+  // for 13 of 22. The volatile stores force the rounding.
+  volatile float mark = static_cast<float>(copied) / static_cast<float>(total);
+  mark = mark * 88.0f;
+  mark = mark + 5.0f;
+  return static_cast<int>(mark);
 }
 
 CInstaller::~CInstaller() {

@@ -1,5 +1,6 @@
 #include "engine/installer.h"
 
+#include <float.h>
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -219,6 +220,22 @@ TEST_F(InstallerTest, CopyMarksRiseToNinetyThreeForAHundredFiles) {
   EXPECT_EQ(copy.front(), 5);  // 1/100 of 88 is below one point
   EXPECT_EQ(copy.back(), 93);
   EXPECT_EQ(CopyProgress(50, 100), 49);
+}
+
+TEST(CopyProgress, RoundsEveryStepToSinglePrecision) {
+  // Pairs where single and double (or x87 extended) precision disagree.
+  const struct { int copied, total, mark; } kCases[] = {
+      {13, 22, 56}, {13, 44, 30}, {26, 44, 56}, {22, 22, 93}, {0, 22, 5}};
+  // Whatever precision the x87 unit is set to: Windows programs often run
+  // with 53 bits, where 13/22 would come out as 57.
+  const unsigned int saved = _controlfp(0, 0);
+  for (unsigned int precision : {static_cast<unsigned int>(_PC_64), static_cast<unsigned int>(_PC_53)}) {
+    _controlfp(precision, _MCW_PC);
+    for (const auto& c : kCases) {
+      EXPECT_EQ(CopyProgress(c.copied, c.total), c.mark) << c.copied << "/" << c.total << " precision " << precision;
+    }
+  }
+  _controlfp(saved, _MCW_PC);
 }
 
 TEST_F(InstallerTest, FailuresCollectTheirTailsInOrderAndTheRunGoesOn) {

@@ -81,7 +81,7 @@ std::wstring DisplayVersionOf(const std::wstring& program) {
   const bool prefer_string =
       !base::Is64BitSystem() && base::IsWindows10OrLater(base::CurrentNtVersion());
   return ChooseDisplayVersion(info.FixedVersion(),
-                              prefer_string ? info.FileVersionString() : std::wstring(),
+                              prefer_string ? info.FileVersionString(true) : std::wstring(),
                               prefer_string);
 }
 

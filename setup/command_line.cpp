@@ -33,7 +33,13 @@ void CCommandLine::Parse(const wchar_t* text) {
       const wchar_t c = s[i];
       if (c == L' ' && !quoted && !escaped_quote) break;
       if (c == L'"') {
-        if (previous == L'\\') {
+        if (previous == L'\\' && quoted && !escaped_quote &&
+            (i + 1 == s.size() || s[i + 1] == L' ')) {
+          // "C:\Dir\" at the end of a token closes the quote: a directory
+          // with its trailing backslash, as users and host programs write
+          // it. Read as an escape, it would swallow the rest of the line.
+          quoted = false;
+        } else if (previous == L'\\') {
           escaped_quote = !escaped_quote;
         } else {
           quoted = !quoted;

@@ -35,6 +35,11 @@ const SwitchCase kSwitchCases[] = {
     {L"   --x=1    --y=2  ", L"y", true, L"2"},
     {L"--mainapp=\"--tab=1 --x\"", L"--mainapp", true, L"--tab=1 --x"},
     {L"--v=\"", L"v", true, L"\""},              // a lone quote is not a quoted value
+    // A quoted directory with its trailing backslash ends at the quote.
+    {L"/DIR=\"C:\\P\\\" --hide_ui", L"/DIR", true, L"C:\\P\\"},
+    {L"/DIR=\"C:\\P\\\" --hide_ui", L"hide_ui", true, L""},
+    {L"--x=\"a \\\"b\\\" c\" --y", L"x", true, L"a \\\"b\\\" c"},
+    {L"--x=\"a \\\"b\\\" c\" --y", L"y", true, L""},
 };
 
 TEST(CommandLine, SwitchTable) {

@@ -58,7 +58,9 @@ int WINAPI Start(const wchar_t* command_line, wchar_t* result, int result_length
 
   if (command_line) CommandParser()->Parse(command_line);
   if (InterlockedCompareExchange(&g_start_entered, 1, 0) != 0) return 0;
-  RunSetup(ResourceModule(), nullptr, command_line, 0);
+  // The host passes no show mode of its own: a visible setup is shown as
+  // any program's first window would be.
+  RunSetup(ResourceModule(), nullptr, command_line, CommandParser()->IsSilent() ? SW_HIDE : SW_SHOWNORMAL);
   if (result && result_length > 0) lstrcpynW(result, InstallResult() == 0 ? L"suc" : L"fail", result_length);
   return 0;
 }

@@ -57,6 +57,8 @@ void InitStatistics() {
   SetupStatistics* stats = Statistics();
   stats->Init(0, L"install", kStatisticsTemplate);
   stats->SetPid(CommandParser()->GetCmdPid());
+  // The install task looks for a registered earlier install when it is made.
+  stats->SetNewUser(InstallTask()->GetInstallType() != kInstallTypeExisting);
   const std::wstring& debug_file = CommandParser()->GetDebugFile();
   stats->SetAppVersion(ReportedFileVersion(
       !debug_file.empty() && IsExistingFile(debug_file) ? debug_file : ModuleFileName(ResourceModule())));

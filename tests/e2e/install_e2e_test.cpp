@@ -189,6 +189,9 @@ TEST(SilentInstall, ReinstallOverTheRunningProductReplacesItAndKeepsChoices) {
   ExpectTreeInstalled();
   EXPECT_NE(ReadRegString(HKEY_LOCAL_MACHINE, kProductKey, L"InstallDate"), first_date);
   EXPECT_TRUE(HasAction(second.requests, "install_success"));
+  // Every event says whether an earlier install was found at start.
+  for (const auto& r : first.requests) EXPECT_NE(r.find("ex_ary[new_user]=1&"), std::string::npos) << r;
+  for (const auto& r : second.requests) EXPECT_NE(r.find("ex_ary[new_user]=0&"), std::string::npos) << r;
   Sleep(1500);
   const std::string launches = SampleLog(L"launches.log");
   EXPECT_EQ(launches.find("--silent"), std::string::npos) << "nostart: nothing was started";
@@ -218,6 +221,41 @@ TEST(StartExport, HostedSilentInstallWritesSuc) {
   EXPECT_NE(r.output.find("result=suc"), std::string::npos) << r.output;
   ExpectTreeInstalled();
   EXPECT_TRUE(HasAction(e2e::StatRequests(STAT_TEST_WWW, pid), "install_success"));
+}
+
+struct VisibleWindowSearch {
+  DWORD pid;
+  HWND found;
+};
+
+BOOL CALLBACK FindVisibleWindow(HWND window, LPARAM param) {
+  auto* search = reinterpret_cast<VisibleWindowSearch*>(param);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (owner != search->pid || !IsWindowVisible(window)) return TRUE;
+  search->found = window;
+  return FALSE;
+}
+
+// Without --hide_ui a host gets the wizard on screen, not a hidden one that
+// nobody can answer.
+TEST(StartExport, HostedInstallWithoutHideUiShowsTheWizard) {
+  bool shown = false;
+  e2e::RunResult r = e2e::Run(
+      Quote(e2e::BuiltFile(L"start_host.exe")) + L" " + Quote(e2e::PackagePath()) + L" " +
+          Quote(L"--nostart /DIR=" + std::wstring(kInstallDir) + L" --pid=" + Widen(e2e::UniquePid("hostui"))) +
+          L" 16",
+      60000, [&](DWORD pid) {
+        VisibleWindowSearch search = {pid, nullptr};
+        for (int i = 0; i < 300 && !search.found; ++i, Sleep(100)) EnumWindows(FindVisibleWindow, reinterpret_cast<LPARAM>(&search));
+        shown = search.found != nullptr;
+        HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, pid);
+        if (process) {
+          TerminateProcess(process, 1);
+          CloseHandle(process);
+        }
+      });
+  EXPECT_TRUE(shown) << r.output;
 }
 
 }  // namespace
