@@ -76,6 +76,18 @@ class PackageLayoutTest : public ::testing::Test {
   HMODULE module_ = nullptr;
 };
 
+TEST_F(PackageLayoutTest, StringTableAndManifest) {
+  const struct { UINT id; const wchar_t* text; } kStrings[] = {
+      {208, L"home"}, {209, L"normal"}, {210, L"no"}, {211, L"0"}};
+  for (const auto& s : kStrings) {
+    wchar_t text[32] = {};
+    EXPECT_GT(LoadStringW(module_, s.id, text, 32), 0) << s.id;
+    EXPECT_STREQ(text, s.text) << s.id;
+  }
+  EXPECT_NE(FindResourceExW(module_, RT_MANIFEST, MAKEINTRESOURCEW(1), MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US)),
+            nullptr);
+}
+
 TEST_F(PackageLayoutTest, RecordLocatesTheScrambledPayload) {
   std::vector<uint8_t> record = Resource(L"SETUPDATA", 215);
   ASSERT_EQ(record.size(), 24u);
