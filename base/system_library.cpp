@@ -19,6 +19,23 @@ bool HardenDllSearchPath() {
   return set_dirs && set_dirs(LOAD_LIBRARY_SEARCH_SYSTEM32);
 }
 
+DllSearchState SaveDllSearchPath() {
+  DllSearchState state = {};
+  const DWORD n = GetDllDirectoryW(MAX_PATH + 1, state.directory);
+  state.has_directory = n > 0 && n <= MAX_PATH;
+  if (!state.has_directory) state.directory[0] = L'\0';
+  return state;
+}
+
+void RestoreDllSearchPath(const DllSearchState& state) {
+  HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+  using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
+  auto set_dirs = reinterpret_cast<SetDefaultDllDirectoriesFn>(
+      reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
+  if (set_dirs) set_dirs(LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
+  SetDllDirectoryW(state.has_directory ? state.directory : nullptr);
+}
+
 std::wstring SystemLibraryPath(const wchar_t* name) {
   wchar_t dir[MAX_PATH];
   UINT n = GetSystemDirectoryW(dir, MAX_PATH);

@@ -15,6 +15,19 @@ namespace base {
 // least removed from the search order.
 bool HardenDllSearchPath();
 
+// What HardenDllSearchPath changes, as far as Windows lets it be read back.
+// Plain data: Start saves it before the runtime's own start-up has run.
+struct DllSearchState {
+  bool has_directory;  // SetDllDirectoryW had set a directory
+  wchar_t directory[MAX_PATH + 1];
+};
+DllSearchState SaveDllSearchPath();
+// Puts the DLL directory back. Windows can neither read nor undo
+// SetDefaultDllDirectories; the nearest to a host's own order is the
+// standard safe set (its application directory, System32 and the
+// directories it added), which is what this leaves.
+void RestoreDllSearchPath(const DllSearchState& state);
+
 // Full path of `name` inside the system directory ("C:\Windows\System32\x").
 std::wstring SystemLibraryPath(const wchar_t* name);
 

@@ -49,6 +49,8 @@ int WINAPI Start(const wchar_t* command_line, wchar_t* result, int result_length
   HMODULE self = reinterpret_cast<HMODULE>(&__ImageBase);
   // Nothing that goes through the import table may run before this.
   if (!BindUnresolvedImports(self)) return 0;
+  // The search path is the host's: it gets it back when the run ends.
+  const base::DllSearchState host_search = base::SaveDllSearchPath();
   base::HardenDllSearchPath();
   _pei386_runtime_relocator();
   __main();
@@ -57,10 +59,14 @@ int WINAPI Start(const wchar_t* command_line, wchar_t* result, int result_length
   if (!ResourceModule()) SetResourceModule(self);
 
   if (command_line) CommandParser()->Parse(command_line);
-  if (InterlockedCompareExchange(&g_start_entered, 1, 0) != 0) return 0;
+  if (InterlockedCompareExchange(&g_start_entered, 1, 0) != 0) {
+    base::RestoreDllSearchPath(host_search);
+    return 0;
+  }
   // The host passes no show mode of its own: a visible setup is shown as
   // any program's first window would be.
   RunSetup(ResourceModule(), nullptr, command_line, CommandParser()->IsSilent() ? SW_HIDE : SW_SHOWNORMAL);
   if (result && result_length > 0) lstrcpynW(result, InstallResult() == 0 ? L"suc" : L"fail", result_length);
+  base::RestoreDllSearchPath(host_search);
   return 0;
 }

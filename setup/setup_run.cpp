@@ -87,7 +87,9 @@ void RunGuarded(CInstanceMutex& mutex, int show_mode) {
 }  // namespace
 
 int RunSetup(HMODULE module, HMODULE /*ignored*/, const wchar_t* command_line, int show_mode) {
-  CoInitialize(nullptr);
+  // A host thread may already be in an apartment: only a successful call
+  // (S_OK, or S_FALSE for the host's own apartment) is balanced below.
+  const HRESULT com = CoInitialize(nullptr);
   DefWindowProcW(nullptr, 0, 0, 0);
   InitCommonControlsFromSystem();
   AppModule().Init(module ? module : GetModuleHandleW(nullptr));
@@ -109,6 +111,6 @@ int RunSetup(HMODULE module, HMODULE /*ignored*/, const wchar_t* command_line, i
   TermUiResources();
   mutex.ReleaseAll();
   AppModule().Term();
-  CoUninitialize();
+  if (SUCCEEDED(com)) CoUninitialize();
   return 0;
 }

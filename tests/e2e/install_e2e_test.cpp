@@ -223,6 +223,18 @@ TEST(StartExport, HostedSilentInstallWritesSuc) {
   EXPECT_TRUE(HasAction(e2e::StatRequests(STAT_TEST_WWW, pid), "install_success"));
 }
 
+// A host keeps its apartment and its DLL search path through a hosted run.
+TEST(StartExport, LeavesTheHostAsItFoundIt) {
+  e2e::RunResult r = e2e::Run(Quote(e2e::BuiltFile(L"start_host.exe")) + L" " + Quote(e2e::PackagePath()) + L" " +
+                                  Quote(L"--hide_ui --nostart /DIR=" + std::wstring(kInstallDir) + L" --pid=" +
+                                        Widen(e2e::UniquePid("hosthyg"))) +
+                                  L" 16 hygiene",
+                              240000);
+  ASSERT_TRUE(r.finished);
+  EXPECT_NE(r.output.find("result=suc"), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("com=00000001 dlldir=C:\\windows own=1"), std::string::npos) << r.output;
+}
+
 struct VisibleWindowSearch {
   DWORD pid;
   HWND found;
