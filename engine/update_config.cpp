@@ -22,7 +22,11 @@ bool RewriteConfigPath(const std::wstring& install_dir, const std::wstring& old_
   const std::wstring dir = install_dir.substr(0, kConfigDirChars);
   dir.copy(buffer, dir.size());
   if (!PathAppendW(buffer, old_value.c_str())) return false;
-  *new_value = buffer;
+  // "." names the directory itself; PathAppend may leave it as a last part
+  // (Wine's does), which the full-path rules take away.
+  wchar_t full[MAX_PATH] = {};
+  const DWORD n = GetFullPathNameW(buffer, MAX_PATH, full, nullptr);
+  *new_value = n > 0 && n < MAX_PATH ? full : buffer;
   return true;
 }
 

@@ -32,6 +32,7 @@ TEST(UpdateConfigPath, Rewrite) {
       {L"C:\\Pelorix\\", L"update", L"C:\\Pelorix\\update"},
       {L"C:\\Pelorix", L"\\update", L"C:\\Pelorix\\update"},
       {L"C:\\Pelorix", L"a\\..\\b", L"C:\\Pelorix\\b"},
+      {L"C:\\Pelorix", L".", L"C:\\Pelorix"},  // the directory itself
       // Only the first 129 characters of a long directory are kept.
       {long_dir, L"update", long_dir.substr(0, 129) + L"\\update"},
       {long_dir.substr(0, 129), L"update", long_dir.substr(0, 129) + L"\\update"},

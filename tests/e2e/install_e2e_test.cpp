@@ -125,6 +125,19 @@ void ExpectTreeInstalled() {
     EXPECT_TRUE(ReadAll(installed) == ReadAll(std::wstring(PRODUCT_TREE) + L"\\" + f)) << "differs: " << f.c_str();
   }
   EXPECT_TRUE(e2e::FileExists(std::wstring(kInstallDir) + L"\\Utils\\7z.dll"));
+  // Every updater path is rooted at the chosen directory, not the default one.
+  const std::wstring config = std::wstring(kInstallDir) + L"\\updatecfg.ini";
+  const std::pair<const wchar_t*, std::wstring> kPaths[] = {
+      {L"main", kInstallDir},
+      {L"pelorix_ui", std::wstring(kInstallDir) + L"\\Nexhub\\pelorix"},
+      {L"lumbrel", std::wstring(kInstallDir) + L"\\Utils"},
+      {L"plugins", std::wstring(kInstallDir) + L"\\Plugin"},
+      {L"themes", std::wstring(kInstallDir) + L"\\Themes"}};
+  for (const auto& p : kPaths) {
+    wchar_t value[MAX_PATH] = {};
+    GetPrivateProfileStringW(p.first, L"path", L"", value, MAX_PATH, config.c_str());
+    EXPECT_EQ(std::wstring(value), p.second) << p.first;
+  }
 }
 
 TEST(SilentInstall, PlacesRegistersReportsAndStartsTheProduct) {
