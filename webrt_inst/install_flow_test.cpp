@@ -340,9 +340,10 @@ TEST_F(InstallFlowTest, HeldInstallerIsCheckedAndCannotBeChangedUntilReleased) {
     EXPECT_EQ(c.check, VerifiedInstaller::Open(path, c.md5, &installer));
     EXPECT_EQ(c.check == InstallerCheck::kPassed, installer != nullptr);
     if (!installer) continue;
-    EXPECT_EQ(INVALID_HANDLE_VALUE,
-              CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE |
-                          FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr));
+    base::ScopedHandle writer(CreateFileW(path.c_str(), GENERIC_WRITE,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                          nullptr, OPEN_EXISTING, 0, nullptr));
+    EXPECT_FALSE(writer.IsValid());
     EXPECT_FALSE(MoveFileW(path.c_str(), (path + L".moved").c_str()));
     EXPECT_FALSE(DeleteFileW(path.c_str()));
     installer.reset();
