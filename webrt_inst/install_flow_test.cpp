@@ -1,6 +1,7 @@
 // Whole install runs in a fresh prefix each, against the loopback HTTP server
 // (tests/support/loopback_http_server.py) and variants of the fake installer
-// (tests/webrt/fake_webview2_setup.cpp) that each test publishes for itself.
+// (tests/webrt/fake_webview2_setup.cpp) that each test publishes for itself:
+// signed at build time, unsigned, or altered after signing.
 #include <windows.h>
 
 #include <gtest/gtest.h>

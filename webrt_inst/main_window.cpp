@@ -97,9 +97,11 @@ void MainWindow::OnWebView2RuntimeDownloadEnd(const DownloadResult& result) {
     QueueInstall(result.installer, result.method);
     return;
   }
+  // A download that completed just as the stop came is dropped as cancelled.
+  const std::wstring error = result.status == kDownloadSucceeded ? L"cancel" : result.error;
   LOG_ERR << "MainWindow::OnWebView2RuntimeDownloadEnd() download fail, id=" << result.method;
   LOG_INFO << "dow_start:" << "dow_fail" << ", ex=" << "&ex_ary[method]=" << result.method
-           << "&ex_ary[time]=" << elapsed << "&ex_ary[erro]=" << result.error;
+           << "&ex_ary[time]=" << elapsed << "&ex_ary[erro]=" << error;
   if (result.method == kMethodCdn) {
     LOG_ERR << "download webview2 all faild. close window.";
     PostMessage(WM_CLOSE);
