@@ -349,8 +349,13 @@ TEST_F(InstallFlowTest, HeldInstallerIsCheckedAndCannotBeChangedUntilReleased) {
     EXPECT_FALSE(DeleteFileW(path.c_str()));
     installer.reset();
   }
-  std::unique_ptr<VerifiedInstaller> missing;
-  EXPECT_EQ(InstallerCheck::kUnreadable, VerifiedInstaller::Open(path + L".missing", L"", &missing));
+  // Missing, or with a second name through which it could be reached.
+  std::unique_ptr<VerifiedInstaller> refused;
+  EXPECT_EQ(InstallerCheck::kUnreadable, VerifiedInstaller::Open(path + L".missing", L"", &refused));
+  ASSERT_TRUE(WriteFileBytes(path, signed_bytes));
+  ASSERT_TRUE(CreateHardLinkW((path + L".link").c_str(), path.c_str(), nullptr));
+  EXPECT_EQ(InstallerCheck::kUnreadable, VerifiedInstaller::Open(path, L"", &refused));
+  EXPECT_TRUE(DeleteFileW((path + L".link").c_str()));
   EXPECT_TRUE(DeleteFileW(path.c_str()));
 }
 
