@@ -59,12 +59,9 @@ std::wstring SelectDownloadUrl(std::wstring* md5) {
   return choice.url;
 }
 
-std::wstring GetDownloadPath(const std::wstring& url) {
-  if (url.empty()) return std::wstring();
-  wchar_t temp[MAX_PATH + 1] = {};
-  const DWORD n = GetTempPathW(MAX_PATH + 1, temp);
-  if (n == 0 || n > MAX_PATH) return std::wstring();
-  std::wstring path(temp, n);
+std::wstring GetDownloadPath(const std::wstring& folder, const std::wstring& url) {
+  if (folder.empty() || url.empty()) return std::wstring();
+  std::wstring path = folder;
   if (path.back() != L'\\') path += L'\\';
   const std::string utf8 = base::WideToUtf8(url);
   path += base::Utf8ToWide(base::Md5Hex(utf8.data(), utf8.size())) + L".exe";

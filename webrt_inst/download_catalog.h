@@ -26,8 +26,9 @@ bool IsMachine64Bit();
 // URL and stores the expected MD5 in `md5`.
 std::wstring SelectDownloadUrl(std::wstring* md5);
 
-// "<temp>\<md5 of the UTF-8 URL>.exe"; empty for an empty URL. The same URL
-// always maps to the same file, so a complete earlier download can be reused.
-std::wstring GetDownloadPath(const std::wstring& url);
+// "<folder>\<md5 of the UTF-8 URL>.exe"; empty for an empty folder or URL.
+// The folder is a run's own (webrt_inst/download_folder.h): a file from an
+// earlier run is never reused.
+std::wstring GetDownloadPath(const std::wstring& folder, const std::wstring& url);
 
 }  // namespace webrt

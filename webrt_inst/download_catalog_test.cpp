@@ -58,29 +58,19 @@ TEST(SelectDownloadUrlFor, NoVersionGivesNothing) {
   EXPECT_EQ(L"", SelectDownloadUrlFor(base::NtVersion(), true, kCdn).url);
 }
 
-std::wstring TempDir() {
-  wchar_t temp[MAX_PATH + 1] = {};
-  GetTempPathW(MAX_PATH + 1, temp);
-  return temp;
-}
-
-TEST(GetDownloadPath, IsTheMd5OfTheUtf8UrlInTheTempFolder) {
+TEST(GetDownloadPath, IsTheMd5OfTheUtf8UrlInTheFolder) {
   // md5("http://127.0.0.1/a.exe")
-  EXPECT_EQ(TempDir() + L"3f0a28626033b46ac2117451ead3cabf.exe",
-            GetDownloadPath(L"http://127.0.0.1/a.exe"));
-}
-
-TEST(GetDownloadPath, UsesUtf8ForNonAsciiUrls) {
+  EXPECT_EQ(L"C:\\d\\3f0a28626033b46ac2117451ead3cabf.exe",
+            GetDownloadPath(L"C:\\d", L"http://127.0.0.1/a.exe"));
   // md5 of the UTF-8 bytes of "http://h/\u00e9" (c3 a9), not of UTF-16.
-  EXPECT_EQ(TempDir() + L"8e4f8e6437ddf934e1c0d3611f370eae.exe", GetDownloadPath(L"http://h/\u00e9"));
+  EXPECT_EQ(L"C:\\d\\8e4f8e6437ddf934e1c0d3611f370eae.exe",
+            GetDownloadPath(L"C:\\d\\", L"http://h/\u00e9"));
 }
 
-TEST(GetDownloadPath, SameUrlSamePathOtherUrlOtherPath) {
-  EXPECT_EQ(GetDownloadPath(L"http://x/1"), GetDownloadPath(L"http://x/1"));
-  EXPECT_NE(GetDownloadPath(L"http://x/1"), GetDownloadPath(L"http://x/2"));
+TEST(GetDownloadPath, NoFolderOrNoUrlGivesNoPath) {
+  EXPECT_EQ(L"", GetDownloadPath(L"C:\\d", L""));
+  EXPECT_EQ(L"", GetDownloadPath(L"", L"http://x/1"));
 }
-
-TEST(GetDownloadPath, EmptyUrlGivesNoPath) { EXPECT_EQ(L"", GetDownloadPath(L"")); }
 
 TEST(SelectDownloadUrl, UsesTheConfiguredCdn) {
   std::wstring md5;

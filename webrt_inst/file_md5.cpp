@@ -13,12 +13,17 @@ namespace webrt {
 std::wstring FileMd5(const std::wstring& path) {
   base::ScopedHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                       OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-  if (!file.IsValid()) return std::wstring();
+  return file.IsValid() ? HandleMd5(file.Get()) : std::wstring();
+}
+
+std::wstring HandleMd5(HANDLE file) {
+  LARGE_INTEGER start = {};
+  if (!SetFilePointerEx(file, start, nullptr, FILE_BEGIN)) return std::wstring();
   base::Md5 md5;
   std::vector<char> chunk(64 * 1024);
   DWORD read = 0;
   for (;;) {
-    if (!ReadFile(file.Get(), chunk.data(), static_cast<DWORD>(chunk.size()), &read, nullptr)) {
+    if (!ReadFile(file, chunk.data(), static_cast<DWORD>(chunk.size()), &read, nullptr)) {
       return std::wstring();
     }
     if (read == 0) break;
@@ -33,13 +38,9 @@ std::wstring StringMd5(const std::string& bytes) {
   return base::Utf8ToWide(base::Md5Hex(bytes.data(), bytes.size()));
 }
 
-bool CheckFileMd5(const std::wstring& path, const std::wstring& expected) {
-  if (expected.empty() || GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
-    return false;
-  }
-  const std::wstring actual = FileMd5(path);
-  return !actual.empty() && CompareStringOrdinal(actual.c_str(), -1, expected.c_str(), -1, TRUE) ==
-                                CSTR_EQUAL;
+bool SameMd5(const std::wstring& actual, const std::wstring& expected) {
+  return !actual.empty() && !expected.empty() &&
+         CompareStringOrdinal(actual.c_str(), -1, expected.c_str(), -1, TRUE) == CSTR_EQUAL;
 }
 
 }  // namespace webrt

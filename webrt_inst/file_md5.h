@@ -1,6 +1,8 @@
 // MD5 checks of downloaded installers.
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 
 namespace webrt {
@@ -9,11 +11,13 @@ namespace webrt {
 // cannot be read.
 std::wstring FileMd5(const std::wstring& path);
 
+// The same for an open file, read from its start; empty on a read error.
+std::wstring HandleMd5(HANDLE file);
+
 // MD5 of a byte string as 32 lower-case hex digits.
 std::wstring StringMd5(const std::string& bytes);
 
-// True only when the file exists, `expected` is not empty and the two digests
-// are equal ignoring case.
-bool CheckFileMd5(const std::wstring& path, const std::wstring& expected);
+// Two digests, neither empty, equal ignoring case.
+bool SameMd5(const std::wstring& actual, const std::wstring& expected);
 
 }  // namespace webrt

@@ -1,6 +1,7 @@
 // Whole install runs in a fresh prefix each, against the loopback HTTP server
 // (tests/support/loopback_http_server.py) and variants of the fake installer
-// (tests/webrt/fake_webview2_setup.cpp) that each test publishes for itself.
+// (tests/webrt/fake_webview2_setup.cpp) that each test publishes for itself:
+// signed at build time, unsigned, or altered after signing.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -15,8 +16,10 @@
 #include "base/string_conv.h"
 #include "webrt_inst/download_catalog.h"
 #include "webrt_inst/installed_version.h"
+#include "webrt_inst/installer_runner.h"
 #include "webrt_inst/palinst.h"
 #include "webrt_inst/tray_client.h"
+#include "webrt_inst/verified_installer.h"
 
 namespace webrt {
 namespace {
@@ -68,6 +71,32 @@ std::wstring TempDir() {
   return temp;
 }
 
+std::wstring ExeDir() {
+  wchar_t exe[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, exe, MAX_PATH);
+  return std::wstring(exe, wcsrchr(exe, L'\\') + 1);
+}
+
+// How a published installer is made from the fake one.
+enum class Make { kSigned, kUnsigned, kAltered };
+
+// The fake installer with its behaviour trailer: signed at build time (see
+// sign_fake_setups.sh), unsigned, or signed and then changed in one byte.
+std::string FakeInstaller(const std::string& behaviour, Make make) {
+  if (make == Make::kUnsigned) {
+    return ReadFileBytes(ExeDir() + L"fake_webview2_setup.exe") + "#FAKE-WEBVIEW2-SETUP#" +
+           behaviour;
+  }
+  std::string bytes =
+      ReadFileBytes(ExeDir() + L"signed_fake_setups\\" +
+                    base::Utf8ToWide(base::Md5Hex(behaviour.data(), behaviour.size())) + L".exe");
+  // A letter of the DOS stub's message: covered by the signature, but the
+  // program still runs if anything starts it.
+  const size_t stub = bytes.find("This program");
+  if (make == Make::kAltered && stub != std::string::npos) bytes[stub] = 't';
+  return bytes;
+}
+
 class InstallFlowTest : public testing::Test {
  protected:
   void SetUp() override {
@@ -80,11 +109,7 @@ class InstallFlowTest : public testing::Test {
     swprintf(stamp, 32, L"t%08lx%08lx_", now.dwHighDateTime, now.dwLowDateTime);
     site_ = stamp +
             base::Utf8ToWide(testing::UnitTest::GetInstance()->current_test_info()->name());
-    wchar_t exe[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, exe, MAX_PATH);
-    const std::wstring dir(exe, wcsrchr(exe, L'\\') + 1);
-    fake_installer_ = ReadFileBytes(dir + L"fake_webview2_setup.exe");
-    ASSERT_FALSE(fake_installer_.empty());
+    ASSERT_FALSE(FakeInstaller("", Make::kSigned).empty()) << "no signed fake installers";
     DeleteFileW(FakeLogPath().c_str());
   }
 
@@ -92,8 +117,10 @@ class InstallFlowTest : public testing::Test {
 
   // Publishes a fake installer variant at `name` under this test's site and
   // returns its MD5.
-  std::wstring Publish(const std::wstring& name, const std::string& behaviour) {
-    const std::string bytes = fake_installer_ + "#FAKE-WEBVIEW2-SETUP#" + behaviour;
+  std::wstring Publish(const std::wstring& name, const std::string& behaviour,
+                       Make make = Make::kSigned) {
+    const std::string bytes = FakeInstaller(behaviour, make);
+    EXPECT_FALSE(bytes.empty()) << "not signed at build time: " << behaviour;
     EXPECT_TRUE(WriteFileBytes(std::wstring(WEBRT_TEST_WWW) + L"\\" + site_ + L"\\" + name, bytes));
     return base::Utf8ToWide(base::Md5Hex(bytes.data(), bytes.size()));
   }
@@ -143,14 +170,14 @@ class InstallFlowTest : public testing::Test {
     return "installer args=" + base::WideToUtf8(params);
   }
 
-  // Download files (32 hex digits + ".exe") in the temp folder.
+  // Download folders ("{guid}.tmp") in the temp folder.
   static std::vector<std::wstring> DownloadFilesLeft() {
     std::vector<std::wstring> left;
     WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW((TempDir() + L"*.exe").c_str(), &data);
+    HANDLE find = FindFirstFileW((TempDir() + L"{*}.tmp").c_str(), &data);
     if (find == INVALID_HANDLE_VALUE) return left;
     do {
-      if (wcslen(data.cFileName) == 36) left.push_back(data.cFileName);
+      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) left.push_back(data.cFileName);
     } while (FindNextFileW(find, &data));
     FindClose(find);
     return left;
@@ -176,7 +203,6 @@ class InstallFlowTest : public testing::Test {
   }
 
   std::wstring site_;
-  std::string fake_installer_;
 };
 
 TEST_F(InstallFlowTest, RuntimePresentDownloadsNothing) {
@@ -253,15 +279,94 @@ TEST_F(InstallFlowTest, WrongCdnMd5IsNotInstalled) {
   EXPECT_NE(std::string::npos, LogText().find("download webview2 all faild. close window."));
 }
 
-TEST_F(InstallFlowTest, CompleteFileFromAnEarlierRunIsInstalledWithoutDownloading) {
-  const std::wstring md5 = Publish(L"cdn.exe", "pv=109.0.0.3;scope=user");
-  const std::string bytes = fake_installer_ + "#FAKE-WEBVIEW2-SETUP#pv=109.0.0.3;scope=user";
-  ASSERT_TRUE(WriteFileBytes(GetDownloadPath(Url(L"cdn.exe")), bytes));
+TEST_F(InstallFlowTest, FileLeftAtThePredictableOldPathIsNeverStarted) {
+  // The complete, expected file where earlier versions kept their download:
+  // it is downloaded afresh into the run's own folder instead.
+  const std::wstring md5 = Publish(L"cdn.exe", "pv=109.0.0.2;scope=user");
+  const std::string url = base::WideToUtf8(Url(L"cdn.exe"));
+  const std::wstring old_path =
+      TempDir() + base::Utf8ToWide(base::Md5Hex(url.data(), url.size())) + L".exe";
+  ASSERT_TRUE(WriteFileBytes(old_path, FakeInstaller("pv=109.0.0.2;scope=user", Make::kSigned)));
   EXPECT_EQ(0, RunInstWebView2(Config(RefusedUrl(L"boot.exe"), Url(L"cdn.exe"), md5)));
-  EXPECT_TRUE(Requests().empty());
-  ASSERT_FALSE(InstallerRecord().empty());
-  EXPECT_EQ(InstallerArgsLine(kCdnParams), InstallerRecord().at(0));
+  EXPECT_EQ(1u, Requests().size());
   EXPECT_TRUE(DownloadFilesLeft().empty());
+}
+
+TEST_F(InstallFlowTest, OnlyValidlySignedInstallersAreStarted) {
+  const struct {
+    const char* name;
+    Make boot;
+    Make cdn;
+    int result;
+    std::vector<std::string> record;
+  } cases[] = {
+      {"unsigned", Make::kUnsigned, Make::kUnsigned, -2, {}},
+      {"altered", Make::kAltered, Make::kAltered, -2, {}},
+      {"unsigned bootstrapper, signed CDN copy", Make::kUnsigned, Make::kSigned, 0,
+       {InstallerArgsLine(kCdnParams), "installer done"}},
+  };
+  const std::wstring site = site_;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    site_ = site + base::Utf8ToWide(std::to_string(&c - cases));
+    DeleteFileW(FakeLogPath().c_str());
+    Publish(L"boot.exe", "pv=121.0.0.1", c.boot);
+    const std::wstring md5 = Publish(L"cdn.exe", "pv=109.0.0.2;scope=user", c.cdn);
+    EXPECT_EQ(c.result, RunInstWebView2(Config(Url(L"boot.exe"), Url(L"cdn.exe"), md5)));
+    EXPECT_EQ(2u, Requests().size());
+    EXPECT_EQ(c.record, InstallerRecord());
+    EXPECT_TRUE(DownloadFilesLeft().empty());
+  }
+}
+
+TEST_F(InstallFlowTest, HeldInstallerIsCheckedAndCannotBeChangedUntilReleased) {
+  const std::wstring path = TempDir() + site_ + L".exe";
+  const std::string signed_bytes = FakeInstaller("pv=121.0.0.1", Make::kSigned);
+  const std::wstring md5 = base::Utf8ToWide(base::Md5Hex(signed_bytes.data(), signed_bytes.size()));
+  const struct {
+    Make make;
+    std::wstring md5;
+    InstallerCheck check;
+  } cases[] = {
+      {Make::kSigned, md5, InstallerCheck::kPassed},
+      {Make::kSigned, L"", InstallerCheck::kPassed},
+      {Make::kSigned, L"0123456789abcdef0123456789abcdef", InstallerCheck::kMd5Mismatch},
+      {Make::kUnsigned, L"", InstallerCheck::kUntrusted},
+      {Make::kAltered, L"", InstallerCheck::kUntrusted},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(&c - cases);
+    ASSERT_TRUE(WriteFileBytes(path, FakeInstaller("pv=121.0.0.1", c.make)));
+    std::unique_ptr<VerifiedInstaller> installer;
+    EXPECT_EQ(c.check, VerifiedInstaller::Open(path, c.md5, &installer));
+    EXPECT_EQ(c.check == InstallerCheck::kPassed, installer != nullptr);
+    if (!installer) continue;
+    base::ScopedHandle writer(CreateFileW(path.c_str(), GENERIC_WRITE,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                          nullptr, OPEN_EXISTING, 0, nullptr));
+    EXPECT_FALSE(writer.IsValid());
+    EXPECT_FALSE(MoveFileW(path.c_str(), (path + L".moved").c_str()));
+    EXPECT_FALSE(DeleteFileW(path.c_str()));
+    installer.reset();
+  }
+  // Missing, or with a second name through which it could be reached.
+  std::unique_ptr<VerifiedInstaller> refused;
+  EXPECT_EQ(InstallerCheck::kUnreadable, VerifiedInstaller::Open(path + L".missing", L"", &refused));
+  ASSERT_TRUE(WriteFileBytes(path, signed_bytes));
+  ASSERT_TRUE(CreateHardLinkW((path + L".link").c_str(), path.c_str(), nullptr));
+  EXPECT_EQ(InstallerCheck::kUnreadable, VerifiedInstaller::Open(path, L"", &refused));
+  EXPECT_TRUE(DeleteFileW((path + L".link").c_str()));
+  EXPECT_TRUE(DeleteFileW(path.c_str()));
+}
+
+TEST_F(InstallFlowTest, NoInstallerStartsOnceAStopWasRequested) {
+  const std::wstring path = TempDir() + site_ + L".exe";
+  ASSERT_TRUE(WriteFileBytes(path, FakeInstaller("pv=121.0.0.1", Make::kSigned)));
+  std::unique_ptr<VerifiedInstaller> installer;
+  ASSERT_EQ(InstallerCheck::kPassed, VerifiedInstaller::Open(path, L"", &installer));
+  SignalStop();
+  EXPECT_FALSE(RunInstaller(installer.get(), kBootstrapperParams, StopEvent()));
+  EXPECT_TRUE(InstallerRecord().empty());
 }
 
 TEST_F(InstallFlowTest, InstallerIsWaitedForTogetherWithItsChild) {
@@ -293,7 +398,7 @@ TEST_F(InstallFlowTest, StopBeforeTheRunSkipsIt) {
   EXPECT_FALSE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE));
 }
 
-TEST_F(InstallFlowTest, StopDuringADownloadCancelsItAndTheCdnAttempt) {
+TEST_F(InstallFlowTest, StopDuringADownloadEndsTheRunWithoutTheCdnAttempt) {
   EnableLog();
   Publish(L"boot.exe", "pv=121.0.0.1");
   const std::wstring md5 = Publish(L"cdn.exe", "pv=109.0.0.2");
@@ -302,26 +407,27 @@ TEST_F(InstallFlowTest, StopDuringADownloadCancelsItAndTheCdnAttempt) {
   stopper.join();
   EXPECT_TRUE(InstallerRecord().empty());
   EXPECT_TRUE(DownloadFilesLeft().empty());
+  ASSERT_EQ(1u, Requests().size());
+  EXPECT_NE(std::string::npos, Requests()[0].find("/boot.exe"));
   const std::string log = LogText();
-  EXPECT_NE(std::string::npos, log.find("dow_start:dow_fail, ex=&ex_ary[method]=0&ex_ary[time]="));
-  EXPECT_NE(std::string::npos, log.find("&ex_ary[method]=1&ex_ary[time]="));
-  EXPECT_EQ(std::string::npos, log.find("&ex_ary[erro]=\r")) << "a failure without a reason";
-  size_t cancels = 0;
-  for (size_t at = log.find("&ex_ary[erro]=cancel"); at != std::string::npos;
-       at = log.find("&ex_ary[erro]=cancel", at + 1)) {
-    ++cancels;
-  }
-  EXPECT_EQ(2u, cancels);
+  EXPECT_NE(std::string::npos,
+            log.find("dow_start:dow_fail, ex=&ex_ary[method]=0&ex_ary[time]="));
+  EXPECT_NE(std::string::npos, log.find("&ex_ary[erro]=cancel"));
+  EXPECT_EQ(std::string::npos, log.find("&ex_ary[method]=1")) << "the CDN copy was tried";
 }
 
-TEST_F(InstallFlowTest, StopDuringTheInstallerWaitEndsTheWait) {
+TEST_F(InstallFlowTest, StopDuringTheInstallerWaitEndsTheWaitAndTheRun) {
+  EnableLog();
   Publish(L"boot.exe", "pv=121.0.0.1;sleep=60000");
+  const std::wstring md5 = Publish(L"cdn.exe", "pv=109.0.0.2");
   std::thread stopper = StopWhen([] { return !InstallerRecord().empty(); });
   const DWORD start = GetTickCount();
-  EXPECT_EQ(-2, RunInstWebView2(Config(Url(L"boot.exe"), Url(L"cdn.exe"), L"")));
+  EXPECT_EQ(-2, RunInstWebView2(Config(Url(L"boot.exe"), Url(L"cdn.exe"), md5)));
   stopper.join();
   EXPECT_LT(GetTickCount() - start, 30000u);
   EXPECT_EQ((std::vector<std::string>{InstallerArgsLine(kBootstrapperParams)}), InstallerRecord());
+  EXPECT_EQ(1u, Requests().size());
+  EXPECT_EQ(std::string::npos, LogText().find("&ex_ary[method]=1")) << "the CDN copy was tried";
 }
 
 TEST_F(InstallFlowTest, StalledDownloadIsCutByTheTimeOut) {

@@ -23,12 +23,21 @@ const wchar_t* InstallerParameters(DWORD method) {
                      : L" --msedgewebview --verbose-logging --do-not-launch-msedge --user-level ";
 }
 
-bool RunInstaller(const std::wstring& path, const std::wstring& parameters, HANDLE stop_event) {
-  if (path.empty() || parameters.empty() ||
-      GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+bool RunInstaller(const VerifiedInstaller* installer, const std::wstring& parameters,
+                  HANDLE stop_event) {
+  if (!installer || parameters.empty()) {
     LOG_INFO << "webview2runtime not found, install fail.";
     return false;
   }
+  // Nothing starts after StopInst, even when the download won the race.
+  if (stop_event && WaitForSingleObject(stop_event, 0) == WAIT_OBJECT_0) {
+    LOG_INFO << "install webview2runtime stopped.";
+    return false;
+  }
+  // The installer holds its file open without write or delete sharing until
+  // it is dropped; starting it only needs read sharing (the loader maps the
+  // image for reading and execution).
+  const std::wstring& path = installer->path();
   SHELLEXECUTEINFOW info = {};
   info.cbSize = sizeof(info);
   // No error box: the run is silent, and a box nobody sees would block it

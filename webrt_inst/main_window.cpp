@@ -5,21 +5,22 @@
 #include "log/logger.h"
 #include "webrt_inst/scoped_co_init.h"
 #include "webrt_inst/download_catalog.h"
-#include "webrt_inst/file_md5.h"
 #include "webrt_inst/installed_version.h"
 #include "webrt_inst/installer_runner.h"
 
 namespace webrt {
 namespace {
 
-void RunInstallJob(const InstallJob& job, HANDLE stop_event) {
+void RunInstallJob(InstallJob& job, HANDLE stop_event) {
   ScopedCoInit com;
-  const bool ok = RunInstaller(job.path, InstallerParameters(job.method), stop_event) &&
+  const bool ok = RunInstaller(job.installer.get(), InstallerParameters(job.method), stop_event) &&
                   !GetInstalledVersion().empty();
+  const std::wstring path = job.installer ? job.installer->path() : std::wstring();
+  job.installer.reset();
   if (ok) {
-    LOG_INFO << "install webview2 succ. path=" << job.path;
+    LOG_INFO << "install webview2 succ. path=" << path;
   } else {
-    LOG_ERR << "install webview2 fail. path=" << job.path;
+    LOG_ERR << "install webview2 fail. path=" << path;
   }
   PostMessageW(job.window, kMsgInstallEnd, ok ? 1 : 0, static_cast<LPARAM>(job.method));
 }
@@ -62,13 +63,13 @@ void MainWindow::DownloadWebview2AsyncByMicrosoftUrl(DWORD method, const std::ws
     PostMessage(WM_CLOSE);
     return;
   }
-  const std::wstring path = GetDownloadPath(url);
-  LOG_INFO << "MainWindow::DownloadWebview2AsyncByMicrosoftUrl, path=" << path;
-  if (!md5.empty() && CheckFileMd5(path, md5)) {
-    LOG_INFO << "path exist, start install.";
-    QueueInstall(path, method);
+  if (!folder_.Create()) {
+    LOG_ERR << "no download folder, id=" << method << ". close window.";
+    PostMessage(WM_CLOSE);
     return;
   }
+  const std::wstring path = GetDownloadPath(folder_.path(), url);
+  LOG_INFO << "MainWindow::DownloadWebview2AsyncByMicrosoftUrl, path=" << path;
   LOG_INFO << "dow_start:" << "exist" << ", ex=" << "&ex_ary[method]=" << method;
   DownloadJob job;
   job.method = method;
@@ -91,16 +92,21 @@ void MainWindow::OnWebView2RuntimeDownloadEnd(const DownloadResult& result) {
   const ULONGLONG start =
       result.method == kMethodCdn ? cdn_start_ms_ : bootstrapper_start_ms_;
   const long long elapsed = static_cast<long long>(GetTickCount64() - start);
-  if (result.status == kDownloadSucceeded) {
+  if (result.status == kDownloadSucceeded && !StopRequested()) {
     LOG_ERR << "download webview2 succ, start install async. id=" << result.method;
-    QueueInstall(result.path, result.method);
+    QueueInstall(result.installer, result.method);
     return;
   }
+  // A download that completed just as the stop came is dropped as cancelled.
+  const std::wstring error = result.status == kDownloadSucceeded ? L"cancel" : result.error;
   LOG_ERR << "MainWindow::OnWebView2RuntimeDownloadEnd() download fail, id=" << result.method;
   LOG_INFO << "dow_start:" << "dow_fail" << ", ex=" << "&ex_ary[method]=" << result.method
-           << "&ex_ary[time]=" << elapsed << "&ex_ary[erro]=" << result.error;
+           << "&ex_ary[time]=" << elapsed << "&ex_ary[erro]=" << error;
   if (result.method == kMethodCdn) {
     LOG_ERR << "download webview2 all faild. close window.";
+    PostMessage(WM_CLOSE);
+  } else if (StopRequested()) {
+    LOG_INFO << "stop requested. close window.";
     PostMessage(WM_CLOSE);
   } else {
     LOG_INFO << "download webview2 by cdn url.";
@@ -111,14 +117,14 @@ void MainWindow::OnWebView2RuntimeDownloadEnd(const DownloadResult& result) {
 void MainWindow::StartCdnDownload() {
   cdn_start_ms_ = GetTickCount64();
   std::wstring md5;
-  cdn_url_ = config_.select_cdn ? config_.select_cdn(&md5) : std::wstring();
-  DownloadWebview2AsyncByMicrosoftUrl(kMethodCdn, cdn_url_, config_.cdn_timeout_ms, md5);
+  const std::wstring url = config_.select_cdn ? config_.select_cdn(&md5) : std::wstring();
+  DownloadWebview2AsyncByMicrosoftUrl(kMethodCdn, url, config_.cdn_timeout_ms, md5);
 }
 
-void MainWindow::QueueInstall(const std::wstring& path, DWORD method) {
+void MainWindow::QueueInstall(std::shared_ptr<VerifiedInstaller> installer, DWORD method) {
   InstallJob job;
   job.window = m_hWnd;
-  job.path = path;
+  job.installer = std::move(installer);
   job.method = method;
   if (!install_worker_.Queue(std::move(job))) {
     LOG_ERR << "queue install fail, id=" << method << ". close window.";
@@ -133,6 +139,9 @@ LRESULT MainWindow::OnInstallEnd(UINT, WPARAM wparam, LPARAM lparam, BOOL&) {
   } else if (static_cast<DWORD>(lparam) == kMethodCdn) {
     LOG_INFO << "install all fail, close main.";
     PostMessage(WM_CLOSE);
+  } else if (StopRequested()) {
+    LOG_INFO << "stop requested. close window.";
+    PostMessage(WM_CLOSE);
   } else {
     LOG_INFO << "install online pack fail";
     StartCdnDownload();
@@ -142,16 +151,11 @@ LRESULT MainWindow::OnInstallEnd(UINT, WPARAM wparam, LPARAM lparam, BOOL&) {
 
 LRESULT MainWindow::OnClose(UINT, WPARAM, LPARAM, BOOL&) {
   LOG_INFO << "SendStat:" << "end";
-  // Any download still running would recreate its file; it ends first.
+  // Any download still running would recreate its file, and a result not yet
+  // delivered holds its file open; both go before the folder.
   StopWorkers();
-  if (cdn_url_.empty() && config_.select_cdn) {
-    std::wstring md5;
-    cdn_url_ = config_.select_cdn(&md5);
-  }
-  for (const std::wstring& url : {config_.bootstrapper_url, cdn_url_}) {
-    const std::wstring path = GetDownloadPath(url);
-    if (!path.empty()) DeleteFileW(path.c_str());
-  }
+  DiscardPendingTasks();
+  folder_.Remove();
   if (IsWindow()) DestroyWindow();
   return 0;
 }
@@ -163,6 +167,10 @@ LRESULT MainWindow::OnDestroy(UINT, WPARAM, LPARAM, BOOL&) {
   DiscardPendingTasks();
   PostQuitMessage(0);
   return 0;
+}
+
+bool MainWindow::StopRequested() const {
+  return stop_event_ && WaitForSingleObject(stop_event_, 0) == WAIT_OBJECT_0;
 }
 
 void MainWindow::StopWorkers() {

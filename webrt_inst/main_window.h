@@ -1,7 +1,9 @@
 // MainWindow: the invisible window whose thread drives one install run. It
 // detects the runtime, downloads the vendor's bootstrapper (method 0) and
 // installs it, falls back once to the CDN standalone installer (method 1), and
-// closes itself when the run is over. Workers report back through messages
+// closes itself when the run is over; a stop request ends it at the next step.
+// Downloads go to a fresh folder of the run and only checked installers are
+// started. Workers report back through messages
 // only: downloads through RunTaskInUiThread (2180), installs through 2024.
 #pragma once
 
@@ -11,6 +13,7 @@
 #include <string>
 
 #include "base/window/window_impl.h"
+#include "webrt_inst/download_folder.h"
 #include "webrt_inst/flow_config.h"
 #include "webrt_inst/job_queue.h"
 #include "webrt_inst/resource_downloader.h"
@@ -23,7 +26,7 @@ constexpr UINT kMsgInstallEnd = 2024;
 
 struct InstallJob {
   HWND window = nullptr;
-  std::wstring path;
+  std::shared_ptr<VerifiedInstaller> installer;
   DWORD method = 0;
 };
 
@@ -59,15 +62,17 @@ class MainWindow : public CWindowImpl<MainWindow, CWindow, MainWindowTraits>,
                                            DWORD timeout_ms, const std::wstring& md5);
   void OnWebView2RuntimeDownloadEnd(const DownloadResult& result);
   void StartCdnDownload();
-  void QueueInstall(const std::wstring& path, DWORD method);
+  void QueueInstall(std::shared_ptr<VerifiedInstaller> installer, DWORD method);
+  bool StopRequested() const;
   void StopWorkers();
 
+  // First member: it goes last, after the workers that use its files.
+  DownloadFolder folder_;
   FlowConfig config_;
   HANDLE stop_event_;
   ResourceDownloader downloader_;
   ULONGLONG cdn_start_ms_ = 0;
   ULONGLONG bootstrapper_start_ms_ = 0;
-  std::wstring cdn_url_;  // the current CDN selection, for clean-up
   CJobQueue<InstallJob> install_worker_;
 };
 

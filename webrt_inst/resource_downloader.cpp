@@ -2,7 +2,6 @@
 
 #include "log/logger.h"
 #include "webrt_inst/scoped_co_init.h"
-#include "webrt_inst/file_md5.h"
 #include "webrt_inst/url_download.h"
 
 namespace webrt {
@@ -15,12 +14,6 @@ DownloadResult RunDownloadJob(const DownloadJob& job, HANDLE stop_event) {
   result.md5 = job.md5;
   result.status = kDownloadFailed;
 
-  if (CheckFileMd5(job.path, job.md5)) {
-    LOG_INFO << "download succ, file exist.";
-    result.status = kDownloadSucceeded;
-    return result;
-  }
-
   ScopedCoInit com;
   HRESULT hr = E_FAIL;
   if (auto* download = new (std::nothrow) UrlDownload()) {
@@ -28,8 +21,19 @@ DownloadResult RunDownloadJob(const DownloadJob& job, HANDLE stop_event) {
     download->Release();
   }
   if (SUCCEEDED(hr)) {
-    result.status = job.md5.empty() || CheckFileMd5(job.path, job.md5) ? kDownloadSucceeded
-                                                                        : kDownloadMd5Mismatch;
+    std::unique_ptr<VerifiedInstaller> installer;
+    switch (VerifiedInstaller::Open(job.path, job.md5, &installer)) {
+      case InstallerCheck::kPassed:
+        result.status = kDownloadSucceeded;
+        result.installer = std::move(installer);
+        break;
+      case InstallerCheck::kUnreadable:
+        break;
+      case InstallerCheck::kMd5Mismatch:
+      case InstallerCheck::kUntrusted:
+        result.status = kDownloadMd5Mismatch;
+        break;
+    }
   } else {
     LOG_DEBUG << "download fail, hr=0x" << std::hex << static_cast<unsigned long>(hr) << std::dec
              << " url:" << job.url;

@@ -1,5 +1,6 @@
 // ResourceDownloader: downloads runtime installers one at a time on its own
-// worker thread, checks their MD5 and reports each result to the UI thread.
+// worker thread, checks their MD5 and signature and reports each result to the
+// UI thread.
 #pragma once
 
 #include <windows.h>
@@ -10,6 +11,7 @@
 
 #include "webrt_inst/job_queue.h"
 #include "webrt_inst/run_task_in_ui_thread.h"
+#include "webrt_inst/verified_installer.h"
 
 namespace webrt {
 
@@ -20,7 +22,7 @@ constexpr DWORD kMethodCdn = 1;           // the maker's CDN copy
 enum DownloadStatus : int {
   kDownloadFailed = 1,
   kDownloadSucceeded = 2,
-  kDownloadMd5Mismatch = 3,  // the file is complete but is not the expected one
+  kDownloadMd5Mismatch = 3,  // the file is complete but failed its MD5 or signature check
 };
 
 struct DownloadResult {
@@ -30,6 +32,8 @@ struct DownloadResult {
   std::wstring md5;
   int status = kDownloadFailed;
   std::wstring error;  // "cancel", "timout" or empty
+  // With status 2: the checked file, held open until it has been started.
+  std::shared_ptr<VerifiedInstaller> installer;
 };
 
 struct DownloadJob {
@@ -42,8 +46,8 @@ struct DownloadJob {
   std::function<void(const DownloadResult&)> completion;
 };
 
-// One download job on the calling thread: reuses a complete file with the
-// expected MD5, else downloads it (deleting it again when the download fails).
+// One download job on the calling thread: downloads the file (deleting it
+// again when the download fails), then checks it.
 DownloadResult RunDownloadJob(const DownloadJob& job, HANDLE stop_event);
 
 class ResourceDownloader {
