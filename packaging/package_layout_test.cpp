@@ -88,6 +88,34 @@ TEST_F(PackageLayoutTest, StringTableAndManifest) {
             nullptr);
 }
 
+// The shell shows icon group 128: five sizes, each one loadable.
+TEST_F(PackageLayoutTest, IconGroupHasFiveSizes) {
+  const WORD english = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
+  HRSRC group = FindResourceExW(module_, RT_GROUP_ICON, MAKEINTRESOURCEW(128), english);
+  ASSERT_NE(group, nullptr);
+  const auto* dir = static_cast<const BYTE*>(LockResource(LoadResource(module_, group)));
+  ASSERT_GE(SizeofResource(module_, group), 6u + 5u * 14u);
+  EXPECT_EQ(dir[4] | (dir[5] << 8), 5);
+  for (int i = 0; i < 5; ++i) {
+    const BYTE* entry = dir + 6 + i * 14;
+    const WORD id = entry[12] | (entry[13] << 8);
+    EXPECT_NE(FindResourceExW(module_, RT_ICON, MAKEINTRESOURCEW(id), english), nullptr) << id;
+  }
+  for (int size : {16, 32, 48, 256}) {
+    HICON icon = static_cast<HICON>(LoadImageW(module_, MAKEINTRESOURCEW(128), IMAGE_ICON, size, size, 0));
+    EXPECT_NE(icon, nullptr) << size;
+    ICONINFO info = {};
+    if (icon && GetIconInfo(icon, &info)) {
+      BITMAP bitmap = {};
+      GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof(bitmap), &bitmap);
+      EXPECT_EQ(bitmap.bmWidth, size);
+      if (info.hbmColor) DeleteObject(info.hbmColor);
+      DeleteObject(info.hbmMask);
+    }
+    if (icon) DestroyIcon(icon);
+  }
+}
+
 TEST_F(PackageLayoutTest, RecordLocatesTheScrambledPayload) {
   std::vector<uint8_t> record = Resource(L"SETUPDATA", 215);
   ASSERT_EQ(record.size(), 24u);

@@ -3,6 +3,8 @@
 
 Usage: draw_images.py OUTPUT_DIR
 
+Also writes app.ico, the program's icon in five sizes.
+
 Every image is drawn from simple shapes with anti-aliased edges (coverage from
 signed distances), so the whole set shares one flat look: light surfaces, the
 product green as accent, white glyphs on green. Button images are strips of
@@ -327,6 +329,53 @@ IMAGES = {
 }
 
 
+def app_icon_image(size):
+    """The program's icon at one size: a green tile with an arrow into a tray."""
+    c = Canvas(size, size)
+    c.shape(*rounded_rect(0, 0, size, size, size * 0.22), GREEN)
+    w = max(1.5, size * 0.095)
+    polyline(c, [(size * 0.5, size * 0.2), (size * 0.5, size * 0.6)], w, WHITE)
+    polyline(c, [(size * 0.31, size * 0.42), (size * 0.5, size * 0.61), (size * 0.69, size * 0.42)], w, WHITE)
+    polyline(c, [(size * 0.22, size * 0.62), (size * 0.22, size * 0.79), (size * 0.78, size * 0.79),
+                 (size * 0.78, size * 0.62)], w, WHITE)
+    return c
+
+
+ICON_SIZES = (16, 24, 32, 48, 256)
+
+
+def icon_file():
+    """An .ico with every size of the program's icon: 32-bit bitmaps, and PNG
+    for 256 pixels as Windows expects it."""
+    images = []
+    for size in ICON_SIZES:
+        c = app_icon_image(size)
+        if size >= 256:
+            images.append((size, c.png()))
+            continue
+        xor = bytearray()
+        for y in reversed(range(size)):  # bottom-up rows
+            for x in range(size):
+                r, g, b, a = c.px[y * size + x]
+                xor += bytes((round(b * 255), round(g * 255), round(r * 255), round(a * 255)))
+        mask_row = ((size + 31) // 32) * 4  # the alpha channel decides; the mask stays clear
+        header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 32, 0, len(xor) + mask_row * size, 0, 0, 0, 0)
+        images.append((size, header + bytes(xor) + bytes(mask_row * size)))
+    out = struct.pack("<HHH", 0, 1, len(images))
+    offset = 6 + 16 * len(images)
+    for size, data in images:
+        out += struct.pack("<BBBBHHII", size & 0xFF, size & 0xFF, 0, 0, 1, 32, len(data), offset)
+        offset += len(data)
+    return out + b"".join(data for _, data in images)
+
+
+def write_file(path, data):
+    tmp = path + ".part"
+    with open(tmp, "wb") as f:
+        f.write(data)
+    os.replace(tmp, path)
+
+
 def main():
     if len(sys.argv) != 2:
         sys.stderr.write(__doc__)
@@ -334,12 +383,8 @@ def main():
     out = sys.argv[1]
     os.makedirs(out, exist_ok=True)
     for image_id, draw in sorted(IMAGES.items()):
-        data = draw().png()
-        path = os.path.join(out, "%d.png" % image_id)
-        tmp = path + ".part"
-        with open(tmp, "wb") as f:
-            f.write(data)
-        os.replace(tmp, path)
+        write_file(os.path.join(out, "%d.png" % image_id), draw().png())
+    write_file(os.path.join(out, "app.ico"), icon_file())
     return 0
 
 
