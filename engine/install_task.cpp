@@ -19,7 +19,9 @@ namespace {
 
 // Unpacks resource (id, type) and returns the full path of `file` inside the
 // new directory when it is there. The file is deleted at the next restart:
-// it is in use for the rest of this run.
+// it is in use for the rest of this run. The directory is one the setup made
+// itself with an administrators-only access list, so the delete at restart
+// cannot be pointed at anyone else's file.
 bool UnpackCompanion(HMODULE module, UINT id, const wchar_t* type, package::CResourceUnpack::Format format,
                      const wchar_t* file, std::wstring* path) {
   package::CResourceUnpack unpack;
@@ -58,9 +60,10 @@ int CInstallTask::CheckEnvironment() { return engine::CheckEnvironment(); }
 BOOL CInstallTask::ExtractArchiveLibrary(HMODULE module, UINT id, const wchar_t* type) {
   std::wstring path;
   if (!UnpackCompanion(module, id, type, package::CResourceUnpack::kCabinet, L"7z.dll", &path)) return FALSE;
-  // The library is loaded into this process: it must carry an accepted signature.
-  if (!SignatureCheck(path.c_str(), TRUE)) return FALSE;
-  if (!package::Load7zLibrary(path.c_str())) return FALSE;
+  // The library is loaded into this process: it must carry an accepted
+  // signature, and the file checked must be the file loaded.
+  auto accepted = [](const wchar_t* file) { return SignatureCheck(file, TRUE) != FALSE; };
+  if (!package::CSevenZipLibrary::GetInstance()->LoadVerified(path.c_str(), accepted)) return FALSE;
   archive_library_path_ = path;
   return TRUE;
 }
