@@ -329,25 +329,30 @@ TEST_F(FileManagerTest, StoredAccessOfStagingAndStagedFiles) {
   m->Release();
 }
 
-HRESULT WINAPI PlantedFirstGuid(GUID* guid) {
-  static int calls = 0;
-  *guid = {0x11111111, 0x2222, 0x3333, {0x44, 0x44, 0x55, 0x55, 0x55, 0x55, 0x55, static_cast<BYTE>(calls++ ? calls : 0)}};
+int g_guid_calls = 0;
+
+// {11111111-2222-3333-4444-5555555555NN}, NN counting the calls from 00.
+HRESULT WINAPI CountingGuid(GUID* guid) {
+  *guid = {0x11111111, 0x2222, 0x3333, {0x44, 0x44, 0x55, 0x55, 0x55, 0x55, 0x55, static_cast<BYTE>(g_guid_calls++)}};
   return S_OK;
 }
 
 TEST_F(FileManagerTest, PlantedDirectoryIsNeverAdopted) {
   const std::wstring planted = base_ + L"\\{11111111-2222-3333-4444-555555555500}.tmp";
   ASSERT_TRUE(CreateDirectoryW(planted.c_str(), nullptr));
-  auto previous = package::SetGuidGeneratorForTesting(&PlantedFirstGuid);
   FakePackage pkg(TestArchive(L"normal.7z"), 512);
   CFileManager* m = NewManager();
   ASSERT_TRUE(m->InitFromRecord(&pkg.record, 24, pkg.path));
+  // The first name the staging tries is the planted one.
+  g_guid_calls = 0;
+  auto previous = package::SetGuidGeneratorForTesting(&CountingGuid);
   const bool started = m->Start();
   package::SetGuidGeneratorForTesting(previous);
   ASSERT_TRUE(started);
   wchar_t dir[1024];
   ASSERT_TRUE(m->GetTempDir(dir, 1024));
-  EXPECT_NE(std::wstring(dir), planted);
+  // Refused at its creation, and the next name taken instead.
+  EXPECT_EQ(std::wstring(dir), base_ + L"\\{11111111-2222-3333-4444-555555555501}.tmp");
   DrainAll(m);
   m->Release();
   EXPECT_NE(GetFileAttributesW(planted.c_str()), INVALID_FILE_ATTRIBUTES);  // left untouched
