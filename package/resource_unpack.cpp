@@ -12,6 +12,10 @@ namespace package {
 namespace {
 
 constexpr DWORD kWriteBlock = 4096;
+// Not ".tmp": an expanded directory holds files in use for the rest of the
+// run, deleted at the next restart, so the clean-up of stale staging
+// directories must never take it (and free its name) before then.
+constexpr wchar_t kExpandedSuffix[] = L".lib";
 
 struct CabinetContext {
   std::wstring destination;  // with a trailing backslash
@@ -120,20 +124,22 @@ bool CResourceUnpack::Load(HMODULE module, UINT id, const wchar_t* type) {
 
 bool CResourceUnpack::Unpack(std::wstring* directory, Format format) {
   if (!data_ || !directory) return false;
-  std::wstring base = base_, work, archive, dir;
+  std::wstring base = base_, work, archive, dir, guid;
   if (base.empty() && !StagingBase(&base)) return false;
   // The archive and what comes out of it stay where only administrators can
   // write: the files are loaded or run by this elevated process afterwards.
   if (!CreateProtectedDirectoryIn(base, &work)) return false;
   bool ok = NewTempPathIn(work, nullptr, &archive) && WriteFileFully(archive, data_, size_);
   if (ok && format == kSevenZip) {
-    ok = CreateProtectedDirectoryIn(base, &dir);
+    ok = CreateProtectedDirectoryIn(base, &dir, kExpandedSuffix);
     if (ok && ExtractArchive(archive.c_str(), dir.c_str(), nullptr) < 0) {
       DeleteTree(dir);
       ok = false;
     }
   } else if (ok) {
-    ok = NewTempPathIn(base, nullptr, &dir) && ExpandCabinet(archive, dir);
+    ok = NewGuidText(&guid);
+    dir = base + L"\\" + guid + kExpandedSuffix;
+    ok = ok && ExpandCabinet(archive, dir);
   }
   DeleteTree(work);
   if (ok) *directory = dir;

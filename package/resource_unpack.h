@@ -15,8 +15,9 @@ class CResourceUnpack {
 
   // True when the resource exists and could be loaded.
   bool Load(HMODULE module, UINT id, const wchar_t* type);
-  // Expands the loaded resource into a new protected directory, handed out in
-  // `directory`. The temporary archive file is removed either way.
+  // Expands the loaded resource into a new protected directory
+  // "<base>\{guid}.lib", handed out in `directory`. The temporary archive
+  // file is removed either way.
   bool Unpack(std::wstring* directory, Format format);
   // Where the directories are made (default: the staging base). For tests.
   void SetBaseForTesting(const std::wstring& base) { base_ = base; }

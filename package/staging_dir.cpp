@@ -111,7 +111,7 @@ bool CreateProtectedDirectory(const std::wstring& path) {
   return ok != FALSE;
 }
 
-bool CreateProtectedDirectoryIn(const std::wstring& base, std::wstring* created) {
+bool CreateProtectedDirectoryIn(const std::wstring& base, std::wstring* created, const wchar_t* suffix) {
   if (base.empty() || base.size() > MAX_PATH) return false;
   const std::wstring prefix = base.back() == L'\\' ? base : base + L'\\';
   // The creation itself is the test for a free name: a name checked first
@@ -119,7 +119,7 @@ bool CreateProtectedDirectoryIn(const std::wstring& base, std::wstring* created)
   for (int attempt = 0; attempt < kNameTries; ++attempt) {
     std::wstring guid;
     if (!NewGuidText(&guid)) return false;
-    const std::wstring candidate = prefix + guid + L".tmp";
+    const std::wstring candidate = prefix + guid + suffix;
     if (CreateProtectedDirectory(candidate)) {
       *created = candidate;
       return true;

@@ -18,9 +18,10 @@ PSECURITY_DESCRIPTOR NewStagingSecurityDescriptor();
 // when the name exists in any form: nothing planted there is ever adopted.
 bool CreateProtectedDirectory(const std::wstring& path);
 
-// Creates a protected "<base>\{guid}.tmp" under a fresh name (up to ten
+// Creates a protected "<base>\{guid}<suffix>" under a fresh name (up to ten
 // names) and hands it out in `*created`.
-bool CreateProtectedDirectoryIn(const std::wstring& base, std::wstring* created);
+bool CreateProtectedDirectoryIn(const std::wstring& base, std::wstring* created,
+                                const wchar_t* suffix = L".tmp");
 
 // The common application data folder, created when missing.
 bool StagingBase(std::wstring* base);
