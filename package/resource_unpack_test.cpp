@@ -1,5 +1,6 @@
 #include "package/resource_unpack.h"
 
+#include <shlobj.h>
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -7,6 +8,7 @@
 
 #include "package/file_manager.h"
 #include "package/sevenzip_library.h"
+#include "package/stored_access_test_util.h"
 #include "package/temp_workspace.h"
 
 namespace {
@@ -127,6 +129,12 @@ TEST(ResourceUnpack, CabinetAndSevenZipResources) {
   std::wstring dir;
   ASSERT_TRUE(cab.Unpack(&dir, package::CResourceUnpack::kCabinet));
   EXPECT_EQ(ReadText(dir + L"\\7z.dll"), "library bytes\n");
+  // Loaded and deleted at restart by the elevated setup: only in a directory
+  // of its own that nobody else can change.
+  wchar_t common[MAX_PATH];
+  ASSERT_TRUE(SHGetSpecialFolderPathW(nullptr, common, CSIDL_COMMON_APPDATA, FALSE));
+  EXPECT_EQ(dir.rfind(std::wstring(common) + L"\\{", 0), 0u) << dir;
+  EXPECT_FALSE(GrantsOthers(dir, ~0u)) << dir;
   package::DeleteTree(dir);
 
   package::CResourceUnpack archive;
