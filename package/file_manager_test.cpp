@@ -354,8 +354,8 @@ DWORD g_tamper_error = ERROR_SUCCESS;
 
 // Overwrites the middle of the payload once its digest has been checked.
 void TamperWithCheckedPayload(const std::wstring& path) {
-  base::ScopedHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, 0, nullptr));
+  constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  base::ScopedHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr));
   g_tamper_error = file ? ERROR_SUCCESS : GetLastError();
   if (!file) return;
   std::vector<char> zeros(4096, 0);

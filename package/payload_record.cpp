@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "base/md5.h"
 #include "base/scoped_handle.h"
@@ -14,6 +15,10 @@ namespace {
 constexpr DWORD kReadBlock = 1u << 20;
 
 PayloadCheckedHook g_checked_hook = nullptr;
+
+struct FreeDeleter {
+  void operator()(uint8_t* p) const { std::free(p); }
+};
 
 }  // namespace
 
@@ -52,28 +57,22 @@ int ReadPayload(const std::wstring& path, const PayloadRecord& record, uint8_t**
   LARGE_INTEGER at;
   at.QuadPart = record.offset;
   if (!SetFilePointerEx(file.Get(), at, nullptr, FILE_BEGIN)) return kBadPayload;
-  uint8_t* buffer = static_cast<uint8_t*>(std::malloc(record.length));
+  std::unique_ptr<uint8_t, FreeDeleter> buffer(static_cast<uint8_t*>(std::malloc(record.length)));
   if (!buffer) return kFailed;
   for (uint32_t done = 0; done < record.length;) {
     DWORD read = 0;
     const DWORD wanted = record.length - done < kReadBlock ? record.length - done : kReadBlock;
-    if (!ReadFile(file.Get(), buffer + done, wanted, &read, nullptr) || read == 0) {
-      std::free(buffer);
-      return kBadPayload;
-    }
+    if (!ReadFile(file.Get(), buffer.get() + done, wanted, &read, nullptr) || read == 0) return kBadPayload;
     done += read;
   }
   base::Md5 md5;
-  md5.Update(buffer, record.length);
+  md5.Update(buffer.get(), record.length);
   uint8_t digest[16];
   md5.Final(digest);
-  if (std::memcmp(digest, record.digest, 16) != 0) {
-    std::free(buffer);
-    return kBadPayload;
-  }
+  if (std::memcmp(digest, record.digest, 16) != 0) return kBadPayload;
   if (g_checked_hook) g_checked_hook(path);
-  Unscramble(buffer, buffer, record.length);
-  *plain = buffer;
+  Unscramble(buffer.get(), buffer.get(), record.length);
+  *plain = buffer.release();
   return 1;
 }
 
