@@ -13,13 +13,18 @@
 #include "ui/ui_thread_window.h"
 #include "package/resource_unpack.h"
 #include "package/sevenzip_library.h"
+#include "package/temp_workspace.h"
 #include "trust/signature_check.h"
 
 namespace {
 
 // Unpacks resource (id, type) and returns the full path of `file` inside the
-// new directory when it is there. The file is deleted at the next restart:
-// it is in use for the rest of this run.
+// new directory when it is there. The file is in use for the rest of this run,
+// so it and then its directory are deleted at the next restart. Both are the
+// setup's own: the directory was made fresh with an administrators-only
+// access list in a folder where users cannot rename or remove what is not
+// theirs, and nothing removes it before the restart, so no one can put a link
+// under these names for the elevated deletes to follow.
 bool UnpackCompanion(HMODULE module, UINT id, const wchar_t* type, package::CResourceUnpack::Format format,
                      const wchar_t* file, std::wstring* path) {
   package::CResourceUnpack unpack;
@@ -27,8 +32,13 @@ bool UnpackCompanion(HMODULE module, UINT id, const wchar_t* type, package::CRes
   if (!unpack.Load(module, id, type) || !unpack.Unpack(&dir, format)) return false;
   const std::wstring full = dir + L"\\" + file;
   const DWORD attributes = GetFileAttributesW(full.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    package::DeleteTree(dir);
+    return false;
+  }
   MoveFileExW(full.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  // Removed at restart only once empty, after the file.
+  MoveFileExW(dir.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
   *path = full;
   return true;
 }
@@ -58,9 +68,10 @@ int CInstallTask::CheckEnvironment() { return engine::CheckEnvironment(); }
 BOOL CInstallTask::ExtractArchiveLibrary(HMODULE module, UINT id, const wchar_t* type) {
   std::wstring path;
   if (!UnpackCompanion(module, id, type, package::CResourceUnpack::kCabinet, L"7z.dll", &path)) return FALSE;
-  // The library is loaded into this process: it must carry an accepted signature.
-  if (!SignatureCheck(path.c_str(), TRUE)) return FALSE;
-  if (!package::Load7zLibrary(path.c_str())) return FALSE;
+  // The library is loaded into this process: it must carry an accepted
+  // signature, and the file checked must be the file loaded.
+  auto accepted = [](const wchar_t* file) { return SignatureCheck(file, TRUE) != FALSE; };
+  if (!package::CSevenZipLibrary::GetInstance()->LoadVerified(path.c_str(), accepted)) return FALSE;
   archive_library_path_ = path;
   return TRUE;
 }

@@ -1,8 +1,6 @@
 #include "package/file_manager.h"
 
 #include <process.h>
-#include <sddl.h>
-#include <shlobj.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -16,11 +14,6 @@ namespace {
 constexpr int kWorkerFailed = -10000;
 constexpr wchar_t kNoSpaceText[] = L"磁盘空间不够";
 constexpr wchar_t kNoSpaceCaption[] = L"错误";
-
-// Administrators and SYSTEM only, nothing inherited from the parent: the
-// staging folder lives in a place where ordinary users may create files, and
-// nobody else may plant or swap anything between extraction and placement.
-constexpr wchar_t kStagingSddl[] = L"D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)";
 
 bool IsFixedDriveWithRoom(const std::wstring& path) {
   if (path.size() < 3 || path[1] != L':') return false;
@@ -48,32 +41,7 @@ bool FirstFixedDriveWithRoom(std::wstring* root) {
   return false;
 }
 
-bool CreateProtectedDirectory(const std::wstring& path) {
-  SECURITY_ATTRIBUTES sa = {sizeof(sa), NewStagingSecurityDescriptor(), FALSE};
-  if (!sa.lpSecurityDescriptor) return false;
-  // Fails when the name exists already (a planted directory, junction or link
-  // is never adopted).
-  BOOL ok = CreateDirectoryW(path.c_str(), &sa);
-  // Stated once more on the existing directory: not every file system layer
-  // keeps the descriptor given at creation.
-  if (ok) {
-    ok = SetFileSecurityW(path.c_str(), DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
-                          sa.lpSecurityDescriptor);
-    if (!ok) RemoveDirectoryW(path.c_str());
-  }
-  LocalFree(sa.lpSecurityDescriptor);
-  return ok != FALSE;
-}
-
 }  // namespace
-
-PSECURITY_DESCRIPTOR NewStagingSecurityDescriptor() {
-  PSECURITY_DESCRIPTOR sd = nullptr;
-  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kStagingSddl, SDDL_REVISION_1, &sd, nullptr)) {
-    return nullptr;
-  }
-  return sd;
-}
 
 CFileManager::CFileManager() = default;
 
@@ -121,32 +89,22 @@ bool CFileManager::InitFromRecord(const void* data, DWORD size, const std::wstri
 }
 
 bool CFileManager::CreateStagingIn(const std::wstring& base) {
-  // A fresh name each try; one that exists (or is taken between the check
-  // and the creation) is never used.
-  for (int attempt = 0; attempt < 10; ++attempt) {
-    std::wstring candidate;
-    if (!NewTempPathIn(base, nullptr, &candidate)) return false;
-    if (!CreateProtectedDirectory(candidate)) {
-      if (GetLastError() == ERROR_ALREADY_EXISTS) continue;
-      return false;
-    }
-    if (!ProbeWritable(candidate, nullptr)) {
-      RemoveDirectoryW(candidate.c_str());
-      return false;
-    }
-    staging_dir_ = candidate;
-    return true;
+  std::wstring candidate;
+  if (!CreateProtectedDirectoryIn(base, &candidate)) return false;
+  if (!ProbeWritable(candidate, nullptr)) {
+    RemoveDirectoryW(candidate.c_str());
+    return false;
   }
-  return false;
+  staging_dir_ = candidate;
+  // A run killed before its clean-up leaves its staging directory behind, up
+  // to the payload's size, where nothing else would ever remove it.
+  RemoveStaleStaging(base, staging_dir_);
+  return true;
 }
 
 bool CFileManager::Start() {
   std::wstring base = staging_base_;
-  if (base.empty()) {
-    wchar_t common[MAX_PATH] = {};
-    if (!SHGetSpecialFolderPathW(nullptr, common, CSIDL_COMMON_APPDATA, TRUE)) return false;
-    base = common;
-  }
+  if (base.empty() && !StagingBase(&base)) return false;
   bool staged = false;
   if (base.size() <= MAX_PATH && IsFixedDriveWithRoom(base)) {
     staged = CreateStagingIn(base);

@@ -11,6 +11,7 @@
 #include "base/critical_section.h"
 #include "package/extract_7z.h"
 #include "package/payload_record.h"
+#include "package/staging_dir.h"
 
 namespace package {
 
@@ -93,10 +94,6 @@ class CFileManager : public IFileManager, public Extract7z::IExtractCallback {
   std::wstring staging_base_;
   bool silent_ = false;
 };
-
-// The access list of a staging directory: full control for Administrators
-// and SYSTEM, nothing inherited. Free with LocalFree; null on failure.
-PSECURITY_DESCRIPTOR NewStagingSecurityDescriptor();
 
 // A new manager on the heap; Release() destroys it.
 CFileManager* CreateFileManager();

@@ -12,7 +12,9 @@
 #include <vector>
 
 #include "base/md5.h"
+#include "base/scoped_handle.h"
 #include "package/sevenzip_library.h"
+#include "package/stored_access_test_util.h"
 #include "package/temp_workspace.h"
 
 namespace {
@@ -250,9 +252,10 @@ TEST_F(FileManagerTest, NameThatDoesNotFitIsConsumedAndMoreIsRequired) {
   m->Release();
 }
 
-// Wine 8 keeps no access list on files or directories (it reads back one made
-// from the Unix mode), so the descriptor the directory is created with is
-// checked itself.
+// Wine 8 keeps no access list on files or directories: it reads back one made
+// from the Unix mode it derived from the list given. So the descriptor the
+// directory is created with is checked itself, and what the file system reads
+// back is checked as far as Wine keeps it.
 TEST(StagingSecurity, AdministratorsAndSystemOnlyNothingInherited) {
   PSECURITY_DESCRIPTOR sd = package::NewStagingSecurityDescriptor();
   ASSERT_NE(sd, nullptr);
@@ -286,25 +289,47 @@ TEST(StagingSecurity, AdministratorsAndSystemOnlyNothingInherited) {
   LocalFree(sd);
 }
 
-HRESULT WINAPI PlantedFirstGuid(GUID* guid) {
-  static int calls = 0;
-  *guid = {0x11111111, 0x2222, 0x3333, {0x44, 0x44, 0x55, 0x55, 0x55, 0x55, 0x55, static_cast<BYTE>(calls++ ? calls : 0)}};
+TEST_F(FileManagerTest, StoredAccessOfStagingAndStagedFiles) {
+  FakePackage pkg(TestArchive(L"normal.7z"), 512);
+  CFileManager* m = NewManager();
+  ASSERT_TRUE(m->InitFromRecord(&pkg.record, 24, pkg.path));
+  ASSERT_TRUE(m->Start());
+  wchar_t dir[1024];
+  ASSERT_TRUE(m->GetTempDir(dir, 1024));
+  EXPECT_FALSE(GrantsOthers(dir, ~0u)) << "staging directory";
+  DrainAll(m);
+  // Staged files take the directory's list by inheritance, which Wine does
+  // not model; nobody else may change or replace them in any case.
+  constexpr DWORD kChange = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_WRITE_EA | FILE_WRITE_ATTRIBUTES | DELETE |
+                            WRITE_DAC | WRITE_OWNER;
+  EXPECT_FALSE(GrantsOthers(std::wstring(dir) + L"\\readme.txt", kChange)) << "staged file";
+  m->Release();
+}
+
+int g_guid_calls = 0;
+
+// {11111111-2222-3333-4444-5555555555NN}, NN counting the calls from 00.
+HRESULT WINAPI CountingGuid(GUID* guid) {
+  *guid = {0x11111111, 0x2222, 0x3333, {0x44, 0x44, 0x55, 0x55, 0x55, 0x55, 0x55, static_cast<BYTE>(g_guid_calls++)}};
   return S_OK;
 }
 
 TEST_F(FileManagerTest, PlantedDirectoryIsNeverAdopted) {
   const std::wstring planted = base_ + L"\\{11111111-2222-3333-4444-555555555500}.tmp";
   ASSERT_TRUE(CreateDirectoryW(planted.c_str(), nullptr));
-  auto previous = package::SetGuidGeneratorForTesting(&PlantedFirstGuid);
   FakePackage pkg(TestArchive(L"normal.7z"), 512);
   CFileManager* m = NewManager();
   ASSERT_TRUE(m->InitFromRecord(&pkg.record, 24, pkg.path));
+  // The first name the staging tries is the planted one.
+  g_guid_calls = 0;
+  auto previous = package::SetGuidGeneratorForTesting(&CountingGuid);
   const bool started = m->Start();
   package::SetGuidGeneratorForTesting(previous);
   ASSERT_TRUE(started);
   wchar_t dir[1024];
   ASSERT_TRUE(m->GetTempDir(dir, 1024));
-  EXPECT_NE(std::wstring(dir), planted);
+  // Refused at its creation, and the next name taken instead.
+  EXPECT_EQ(std::wstring(dir), base_ + L"\\{11111111-2222-3333-4444-555555555501}.tmp");
   DrainAll(m);
   m->Release();
   EXPECT_NE(GetFileAttributesW(planted.c_str()), INVALID_FILE_ATTRIBUTES);  // left untouched
@@ -323,6 +348,75 @@ TEST_F(FileManagerTest, DefaultStagingLivesInCommonApplicationData) {
   DrainAll(m);
   m->Release();
   EXPECT_EQ(GetFileAttributesW(dir), INVALID_FILE_ATTRIBUTES);
+}
+
+DWORD g_tamper_error = ERROR_SUCCESS;
+
+// Overwrites the middle of the payload once its digest has been checked.
+void TamperWithCheckedPayload(const std::wstring& path) {
+  constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  base::ScopedHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr));
+  g_tamper_error = file ? ERROR_SUCCESS : GetLastError();
+  if (!file) return;
+  std::vector<char> zeros(4096, 0);
+  DWORD written = 0;
+  SetFilePointer(file.Get(), 8192, nullptr, FILE_BEGIN);
+  WriteFile(file.Get(), zeros.data(), static_cast<DWORD>(zeros.size()), &written, nullptr);
+}
+
+TEST_F(FileManagerTest, PayloadChangedAfterItsCheckIsNotExtracted) {
+  FakePackage pkg(TestArchive(L"normal.7z"), 4096);
+  CFileManager* m = NewManager();
+  ASSERT_TRUE(m->InitFromRecord(&pkg.record, 24, pkg.path));
+  auto previous = package::SetPayloadCheckedHookForTesting(&TamperWithCheckedPayload);
+  g_tamper_error = ERROR_SUCCESS;
+  ASSERT_TRUE(m->Start());
+  Drained d = DrainAll(m);
+  m->Stop(true);
+  package::SetPayloadCheckedHookForTesting(previous);
+  EXPECT_EQ(g_tamper_error, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+  EXPECT_EQ(d.names.size(), 6u);
+  EXPECT_EQ(m->GetResult(), 1);
+  m->Release();
+}
+
+// Makes a directory as a run of the setup (`ours`) or someone else would,
+// dated back before this process when `old`.
+void MakeDirectory(const std::wstring& path, bool ours, bool old) {
+  ASSERT_TRUE(ours ? package::CreateProtectedDirectory(path) : CreateDirectoryW(path.c_str(), nullptr));
+  std::ofstream((path + L"\\payload.bin").c_str()) << "left over";
+  if (!old) return;
+  base::ScopedHandle dir(CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  SYSTEMTIME when = {2020, 1, 0, 1, 0, 0, 0, 0};
+  FILETIME time;
+  ASSERT_TRUE(SystemTimeToFileTime(&when, &time));
+  ASSERT_TRUE(SetFileTime(dir.Get(), &time, &time, &time));
+}
+
+TEST_F(FileManagerTest, StagingOfKilledRunsGoesEverythingElseStays) {
+  struct Case {
+    const char* what;
+    const wchar_t* name;
+    bool ours, old, removed;
+  } cases[] = {
+      {"left by a killed run", L"{0AB2C3D4-1111-2222-3333-444455556666}.tmp", true, true, true},
+      {"lower-case digits too", L"{0ab2c3d4-1111-2222-3333-444455556667}.TMP", true, true, true},
+      {"other name", L"{0AB2C3D4-1111-2222-3333-444455556668}.tmp.old", true, true, false},
+      {"not a GUID", L"{0AB2C3D4-1111-2222-3333-44445555666X}.tmp", true, true, false},
+      {"someone else's access list", L"{0AB2C3D4-1111-2222-3333-444455556669}.tmp", false, true, false},
+      {"newer than this process", L"{0AB2C3D4-1111-2222-3333-44445555666A}.tmp", true, false, false},
+  };
+  for (const Case& c : cases) MakeDirectory(base_ + L"\\" + c.name, c.ours, c.old);
+  FakePackage pkg(TestArchive(L"normal.7z"), 512);
+  CFileManager* m = NewManager();
+  ASSERT_TRUE(m->InitFromRecord(&pkg.record, 24, pkg.path));
+  ASSERT_TRUE(m->Start());
+  for (const Case& c : cases) {
+    EXPECT_EQ(GetFileAttributesW((base_ + L"\\" + c.name).c_str()) == INVALID_FILE_ATTRIBUTES, c.removed) << c.what;
+  }
+  EXPECT_EQ(DrainAll(m).names.size(), 6u);  // this run's own staging is untouched
+  m->Release();
 }
 
 TEST(PayloadScrambling, KeyByteStaysAndEveryLaneIsXored) {

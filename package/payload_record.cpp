@@ -4,11 +4,23 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "base/md5.h"
 #include "base/scoped_handle.h"
 
 namespace package {
+namespace {
+
+constexpr DWORD kReadBlock = 1u << 20;
+
+PayloadCheckedHook g_checked_hook = nullptr;
+
+struct FreeDeleter {
+  void operator()(uint8_t* p) const { std::free(p); }
+};
+
+}  // namespace
 
 void Unscramble(const uint8_t* in, uint8_t* out, uint32_t length) {
   if (length == 0) return;
@@ -26,40 +38,42 @@ void Unscramble(const uint8_t* in, uint8_t* out, uint32_t length) {
   for (; i < length; ++i) out[i] = in[i] ^ key;
 }
 
+PayloadCheckedHook SetPayloadCheckedHookForTesting(PayloadCheckedHook hook) {
+  PayloadCheckedHook previous = g_checked_hook;
+  g_checked_hook = hook;
+  return previous;
+}
+
 int ReadPayload(const std::wstring& path, const PayloadRecord& record, uint8_t** plain) {
   constexpr int kFailed = -10000;
   constexpr int kBadPayload = -10002;
   *plain = nullptr;
   if (path.empty() || GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) return kBadPayload;
-  base::ScopedHandle file(CreateFileW(path.c_str(), GENERIC_READ,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  // Nobody may write to, replace or delete the file while it is open, and the
+  // bytes are read once: what the digest covers is exactly what is extracted.
+  base::ScopedHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!file) return kFailed;
-  base::ScopedHandle mapping(CreateFileMappingW(file.Get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
-  if (!mapping) return kFailed;
-  SYSTEM_INFO info;
-  GetSystemInfo(&info);
-  // Views start on the allocation granularity; the payload need not.
-  const DWORD view_start = record.offset - record.offset % info.dwAllocationGranularity;
-  const DWORD lead = record.offset - view_start;
-  const uint8_t* view = static_cast<const uint8_t*>(
-      MapViewOfFile(mapping.Get(), FILE_MAP_READ, 0, view_start, SIZE_T(lead) + record.length));
-  if (!view) return kFailed;
-  const uint8_t* stored = view + lead;
-  int code = 1;
+  LARGE_INTEGER at;
+  at.QuadPart = record.offset;
+  if (!SetFilePointerEx(file.Get(), at, nullptr, FILE_BEGIN)) return kBadPayload;
+  std::unique_ptr<uint8_t, FreeDeleter> buffer(static_cast<uint8_t*>(std::malloc(record.length)));
+  if (!buffer) return kFailed;
+  for (uint32_t done = 0; done < record.length;) {
+    DWORD read = 0;
+    const DWORD wanted = record.length - done < kReadBlock ? record.length - done : kReadBlock;
+    if (!ReadFile(file.Get(), buffer.get() + done, wanted, &read, nullptr) || read == 0) return kBadPayload;
+    done += read;
+  }
   base::Md5 md5;
-  md5.Update(stored, record.length);
+  md5.Update(buffer.get(), record.length);
   uint8_t digest[16];
   md5.Final(digest);
-  if (std::memcmp(digest, record.digest, 16) != 0) {
-    code = kBadPayload;
-  } else if ((*plain = static_cast<uint8_t*>(std::malloc(record.length))) != nullptr) {
-    Unscramble(stored, *plain, record.length);
-  } else {
-    code = kFailed;
-  }
-  UnmapViewOfFile(view);
-  return code;
+  if (std::memcmp(digest, record.digest, 16) != 0) return kBadPayload;
+  if (g_checked_hook) g_checked_hook(path);
+  Unscramble(buffer.get(), buffer.get(), record.length);
+  *plain = buffer.release();
+  return 1;
 }
 
 }  // namespace package

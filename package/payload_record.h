@@ -19,12 +19,17 @@ static_assert(sizeof(PayloadRecord) == 24, "the record is exactly 24 bytes");
 // A field the build never filled in.
 constexpr uint32_t kUnfilledField = 0xCCCCCCCC;
 
-// Reads the payload described by `record` from the file at `path` through a
-// read-only mapping, checks its digest and unscrambles it into one heap
-// buffer (`*plain`, `length` bytes; free with std::free). Returns 1, or
-// -10002 for an unreadable file or a digest mismatch, -10000 when mapping or
-// memory fails.
+// Reads the payload described by `record` from the file at `path` once into
+// one heap buffer, checks its digest there and unscrambles it in place
+// (`*plain`, `length` bytes; free with std::free). The file stays open
+// without write or delete sharing meanwhile. Returns 1, or -10002 for an
+// unreadable file or a digest mismatch, -10000 when opening or memory fails.
 int ReadPayload(const std::wstring& path, const PayloadRecord& record, uint8_t** plain);
+
+// Called by ReadPayload after the digest matched and before the bytes are
+// unscrambled, with the file still open. For tests; null removes it.
+using PayloadCheckedHook = void (*)(const std::wstring& path);
+PayloadCheckedHook SetPayloadCheckedHookForTesting(PayloadCheckedHook hook);
 
 // Stored byte 0 is the key and stays as it is; every later byte is XORed
 // with it. Works in place (`in` may equal `out`).

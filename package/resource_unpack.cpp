@@ -1,17 +1,21 @@
 #include "package/resource_unpack.h"
 
 #include <setupapi.h>
-#include <shlobj.h>
 #include <shlwapi.h>
 
 #include "base/scoped_handle.h"
 #include "package/extract_7z.h"
+#include "package/staging_dir.h"
 #include "package/temp_workspace.h"
 
 namespace package {
 namespace {
 
 constexpr DWORD kWriteBlock = 4096;
+// Not ".tmp": an expanded directory holds files in use for the rest of the
+// run, deleted at the next restart, so the clean-up of stale staging
+// directories must never take it (and free its name) before then.
+constexpr wchar_t kExpandedSuffix[] = L".lib";
 
 struct CabinetContext {
   std::wstring destination;  // with a trailing backslash
@@ -19,6 +23,29 @@ struct CabinetContext {
   // remembered and decides the result.
   bool aborted = false;
 };
+
+CabinetDestinationHook g_destination_hook = nullptr;
+
+bool IsPlainDirectory(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES &&
+         (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == FILE_ATTRIBUTE_DIRECTORY;
+}
+
+// Creates the directories between `root` (with its trailing backslash) and
+// the member `target`. Each one on the way must be a real directory, checked
+// after it exists: a link or junction would send the member elsewhere.
+bool PrepareMemberPath(const std::wstring& root, const std::wstring& target) {
+  for (size_t at = target.find(L'\\', root.size()); at != std::wstring::npos;
+       at = target.find(L'\\', at + 1)) {
+    const std::wstring dir = target.substr(0, at);
+    if (!CreateDirectoryW(dir.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return false;
+    if (!IsPlainDirectory(dir)) return false;
+  }
+  // The destination is new: anything already at the member's place was put
+  // there by someone else (or is a second member of that name).
+  return GetFileAttributesW(target.c_str()) == INVALID_FILE_ATTRIBUTES;
+}
 
 UINT CALLBACK CabinetCallback(PVOID context, UINT notification, UINT_PTR param1, UINT_PTR) {
   auto* ctx = static_cast<CabinetContext*>(context);
@@ -32,15 +59,12 @@ UINT CALLBACK CabinetCallback(PVOID context, UINT notification, UINT_PTR param1,
       if (!name || !*name || wcsstr(name, L"..") || wcschr(name, L':') || name[0] == L'\\' ||
           name[0] == L'/' || !PathCombineW(target, ctx->destination.c_str(), name) ||
           wcslen(target) <= ctx->destination.size() ||
-          _wcsnicmp(target, ctx->destination.c_str(), ctx->destination.size()) != 0) {
+          _wcsnicmp(target, ctx->destination.c_str(), ctx->destination.size()) != 0 ||
+          !PrepareMemberPath(ctx->destination, target)) {
         ctx->aborted = true;
         return FILEOP_ABORT;
       }
       wcsncpy(info->FullTargetName, target, MAX_PATH);
-      wchar_t parent[MAX_PATH];
-      wcsncpy(parent, target, MAX_PATH);
-      PathRemoveFileSpecW(parent);
-      SHCreateDirectoryExW(nullptr, parent, nullptr);
       return FILEOP_DOIT;
     }
     case SPFILENOTIFY_NEEDNEWCABINET:
@@ -72,11 +96,21 @@ bool WriteFileFully(const std::wstring& path, const void* data, int size) {
 
 }  // namespace
 
+CabinetDestinationHook SetCabinetDestinationHookForTesting(CabinetDestinationHook hook) {
+  CabinetDestinationHook previous = g_destination_hook;
+  g_destination_hook = hook;
+  return previous;
+}
+
 bool ExpandCabinet(const std::wstring& cabinet, const std::wstring& destination) {
-  CabinetContext ctx{destination};
-  if (ctx.destination.empty()) return false;
-  if (ctx.destination.back() != L'\\') ctx.destination += L'\\';
-  return SetupIterateCabinetW(cabinet.c_str(), 0, &CabinetCallback, &ctx) != FALSE && !ctx.aborted;
+  std::wstring root = destination;
+  while (!root.empty() && root.back() == L'\\') root.pop_back();
+  if (root.empty() || !CreateProtectedDirectory(root)) return false;
+  if (g_destination_hook) g_destination_hook(root);
+  CabinetContext ctx{root + L'\\'};
+  const bool ok = SetupIterateCabinetW(cabinet.c_str(), 0, &CabinetCallback, &ctx) != FALSE && !ctx.aborted;
+  if (!ok) DeleteTree(root);
+  return ok;
 }
 
 bool CResourceUnpack::Load(HMODULE module, UINT id, const wchar_t* type) {
@@ -90,18 +124,24 @@ bool CResourceUnpack::Load(HMODULE module, UINT id, const wchar_t* type) {
 
 bool CResourceUnpack::Unpack(std::wstring* directory, Format format) {
   if (!data_ || !directory) return false;
-  std::wstring archive, dir;
-  if (!NewTempPath(&archive) || !WriteFileFully(archive, data_, size_)) {
-    if (!archive.empty()) DeleteFileW(archive.c_str());
-    return false;
+  std::wstring base = base_, work, archive, dir, guid;
+  if (base.empty() && !StagingBase(&base)) return false;
+  // The archive and what comes out of it stay where only administrators can
+  // write: the files are loaded or run by this elevated process afterwards.
+  if (!CreateProtectedDirectoryIn(base, &work)) return false;
+  bool ok = NewTempPathIn(work, nullptr, &archive) && WriteFileFully(archive, data_, size_);
+  if (ok && format == kSevenZip) {
+    ok = CreateProtectedDirectoryIn(base, &dir, kExpandedSuffix);
+    if (ok && ExtractArchive(archive.c_str(), dir.c_str(), nullptr) < 0) {
+      DeleteTree(dir);
+      ok = false;
+    }
+  } else if (ok) {
+    ok = NewGuidText(&guid);
+    dir = base + L"\\" + guid + kExpandedSuffix;
+    ok = ok && ExpandCabinet(archive, dir);
   }
-  bool ok = NewTempPath(&dir) && SHCreateDirectory(nullptr, dir.c_str()) == ERROR_SUCCESS;
-  if (ok) {
-    ok = format == kSevenZip ? ExtractArchive(archive.c_str(), dir.c_str(), nullptr) >= 0
-                             : ExpandCabinet(archive, dir);
-    if (!ok) DeleteTree(dir);
-  }
-  DeleteFileW(archive.c_str());
+  DeleteTree(work);
   if (ok) *directory = dir;
   return ok;
 }

@@ -1,5 +1,6 @@
 #include "package/resource_unpack.h"
 
+#include <shlobj.h>
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -7,6 +8,7 @@
 
 #include "package/file_manager.h"
 #include "package/sevenzip_library.h"
+#include "package/stored_access_test_util.h"
 #include "package/temp_workspace.h"
 
 namespace {
@@ -23,13 +25,41 @@ std::string ReadText(const std::wstring& path) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// A directory symbolic link at `link`. Wine has no CreateSymbolicLinkW; a
+// Unix symbolic link under the prefix shows as a reparse point instead.
+bool PlantDirectoryLink(const std::wstring& link, const std::wstring& target) {
+  using ToUnix = char*(CDECL*)(const wchar_t*);
+  auto to_unix = reinterpret_cast<ToUnix>(GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name"));
+  if (!to_unix) return CreateSymbolicLinkW(link.c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY);
+  char* from = to_unix(target.c_str());
+  char* at = to_unix(link.c_str());
+  wchar_t command[2048] = {};
+  if (from && at) swprintf(command, 2048, L"/bin/ln -s \"%hs\" \"%hs\"", from, at);
+  HeapFree(GetProcessHeap(), 0, from);
+  HeapFree(GetProcessHeap(), 0, at);
+  STARTUPINFOW si = {sizeof(si)};
+  PROCESS_INFORMATION pi = {};
+  if (!command[0] || !CreateProcessW(L"Z:\\bin\\ln", command, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+    return false;
+  }
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  // The Unix program's handle may signal before the link exists.
+  for (int i = 0; i < 100; ++i, Sleep(50)) {
+    const DWORD attributes = GetFileAttributesW(link.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES) return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+  }
+  return false;
+}
+
 class CabinetTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(package::NewTempPath(&outer_));
     ASSERT_TRUE(CreateDirectoryW(outer_.c_str(), nullptr));
-    dest_ = outer_ + L"\\dest";
-    ASSERT_TRUE(CreateDirectoryW(dest_.c_str(), nullptr));
+    dest_ = outer_ + L"\\dest";  // made by the expansion itself
   }
   void TearDown() override { package::DeleteTree(outer_); }
   std::wstring Cab(const wchar_t* name) { return ExeDir() + L"package_testdata\\" + name; }
@@ -43,13 +73,47 @@ TEST_F(CabinetTest, ExpandsMembersWithTheirDirectories) {
 }
 
 TEST_F(CabinetTest, HostileMemberNamesAbortTheWholeCabinet) {
+  // "C:evil.txt" names the current directory of drive C: make that one known.
+  wchar_t previous[MAX_PATH];
+  ASSERT_TRUE(GetCurrentDirectoryW(MAX_PATH, previous));
+  ASSERT_TRUE(SetCurrentDirectoryW(outer_.c_str()));
+  wchar_t drive_relative[MAX_PATH];
+  ASSERT_TRUE(GetFullPathNameW(L"C:evil.txt", MAX_PATH, drive_relative, nullptr));
   for (const wchar_t* cab : {L"dotdot.cab", L"absolute.cab", L"drive.cab", L"stream.cab"}) {
     EXPECT_FALSE(package::ExpandCabinet(Cab(cab), dest_)) << cab;
-    EXPECT_EQ(GetFileAttributesW((outer_ + L"\\evil.txt").c_str()), INVALID_FILE_ATTRIBUTES) << cab;
-    EXPECT_EQ(GetFileAttributesW((dest_ + L"\\a.txt").c_str()), INVALID_FILE_ATTRIBUTES) << cab;
+    EXPECT_FALSE(Exists(drive_relative)) << cab;
+    EXPECT_FALSE(Exists(outer_ + L"\\evil.txt")) << cab;
+    EXPECT_FALSE(Exists(dest_)) << cab;  // a refused expansion leaves nothing
   }
-  EXPECT_EQ(GetFileAttributesW(L"C:\\evil.txt"), INVALID_FILE_ATTRIBUTES);
-  EXPECT_EQ(GetFileAttributesW(L"\\evil.txt"), INVALID_FILE_ATTRIBUTES);
+  SetCurrentDirectoryW(previous);
+  EXPECT_FALSE(Exists(L"C:\\evil.txt"));
+  EXPECT_FALSE(Exists(L"\\evil.txt"));
+}
+
+TEST_F(CabinetTest, ExistingDestinationIsNeverUsed) {
+  ASSERT_TRUE(CreateDirectoryW(dest_.c_str(), nullptr));
+  EXPECT_FALSE(package::ExpandCabinet(Cab(L"normal.cab"), dest_));
+  EXPECT_FALSE(Exists(dest_ + L"\\7z.dll"));
+  EXPECT_TRUE(Exists(dest_));  // someone else's: left as it was
+}
+
+std::wstring g_link_target;
+
+void PlantSubLink(const std::wstring& destination) {
+  EXPECT_TRUE(PlantDirectoryLink(destination + L"\\sub", g_link_target));
+}
+
+TEST_F(CabinetTest, NoMemberIsWrittenThroughALink) {
+  g_link_target = outer_ + L"\\elsewhere";
+  ASSERT_TRUE(CreateDirectoryW(g_link_target.c_str(), nullptr));
+  const std::wstring kept = g_link_target + L"\\kept.txt";
+  std::ofstream(kept.c_str()) << "kept";
+  auto previous = package::SetCabinetDestinationHookForTesting(&PlantSubLink);
+  const bool expanded = package::ExpandCabinet(Cab(L"normal.cab"), dest_);
+  package::SetCabinetDestinationHookForTesting(previous);
+  EXPECT_FALSE(expanded);
+  EXPECT_FALSE(Exists(g_link_target + L"\\nested.txt"));
+  EXPECT_EQ(ReadText(kept), "kept");  // the clean-up never walked into the link
 }
 
 TEST_F(CabinetTest, MissingOrBrokenCabinetFails) {
@@ -65,6 +129,12 @@ TEST(ResourceUnpack, CabinetAndSevenZipResources) {
   std::wstring dir;
   ASSERT_TRUE(cab.Unpack(&dir, package::CResourceUnpack::kCabinet));
   EXPECT_EQ(ReadText(dir + L"\\7z.dll"), "library bytes\n");
+  // Loaded and deleted at restart by the elevated setup: only in a directory
+  // of its own that nobody else can change.
+  wchar_t common[MAX_PATH];
+  ASSERT_TRUE(SHGetSpecialFolderPathW(nullptr, common, CSIDL_COMMON_APPDATA, FALSE));
+  EXPECT_EQ(dir.rfind(std::wstring(common) + L"\\{", 0), 0u) << dir;
+  EXPECT_FALSE(GrantsOthers(dir, ~0u)) << dir;
   package::DeleteTree(dir);
 
   package::CResourceUnpack archive;
@@ -74,14 +144,12 @@ TEST(ResourceUnpack, CabinetAndSevenZipResources) {
   package::DeleteTree(dir);
 }
 
-int CountTempEntries() {
-  wchar_t temp[MAX_PATH];
-  GetTempPathW(MAX_PATH, temp);
+int CountEntries(const std::wstring& dir) {
   WIN32_FIND_DATAW fd;
-  HANDLE h = FindFirstFileW((std::wstring(temp) + L"{*}.tmp").c_str(), &fd);
+  HANDLE h = FindFirstFileW((dir + L"\\*").c_str(), &fd);
   if (h == INVALID_HANDLE_VALUE) return 0;
   int n = 0;
-  do ++n; while (FindNextFileW(h, &fd));
+  do n += wcscmp(fd.cFileName, L".") && wcscmp(fd.cFileName, L".."); while (FindNextFileW(h, &fd));
   FindClose(h);
   return n;
 }
@@ -89,7 +157,9 @@ int CountTempEntries() {
 TEST(ResourceUnpack, FailuresLeaveNoDirectory) {
   ASSERT_TRUE(package::Load7zLibrary((ExeDir() + L"7z.dll").c_str()));
   HMODULE self = GetModuleHandleW(nullptr);
-  const int before = CountTempEntries();
+  std::wstring base;
+  ASSERT_TRUE(package::NewTempPath(&base));
+  ASSERT_TRUE(CreateDirectoryW(base.c_str(), nullptr));
   package::CResourceUnpack missing;
   EXPECT_FALSE(missing.Load(self, 999, L"TESTCAB"));
   std::wstring dir = L"unchanged";
@@ -98,13 +168,23 @@ TEST(ResourceUnpack, FailuresLeaveNoDirectory) {
 
   package::CResourceUnpack hostile;
   ASSERT_TRUE(hostile.Load(self, 102, L"TESTCAB"));
+  hostile.SetBaseForTesting(base);
   EXPECT_FALSE(hostile.Unpack(&dir, package::CResourceUnpack::kCabinet));
   package::CResourceUnpack broken;
   ASSERT_TRUE(broken.Load(self, 104, L"TEST7Z"));
+  broken.SetBaseForTesting(base);
   EXPECT_FALSE(broken.Unpack(&dir, package::CResourceUnpack::kSevenZip));
   EXPECT_EQ(dir, L"unchanged");
   // Neither the temporary archive files nor the directories stay behind.
-  EXPECT_EQ(CountTempEntries(), before);
+  EXPECT_EQ(CountEntries(base), 0);
+  // A success leaves the expanded directory alone.
+  package::CResourceUnpack cab;
+  ASSERT_TRUE(cab.Load(self, 101, L"TESTCAB"));
+  cab.SetBaseForTesting(base);
+  ASSERT_TRUE(cab.Unpack(&dir, package::CResourceUnpack::kCabinet));
+  EXPECT_EQ(CountEntries(base), 1);
+  EXPECT_EQ(dir.rfind(base + L"\\{", 0), 0u) << dir;
+  package::DeleteTree(base);
 }
 
 TEST(FileManagerInit, RecordResourceMustBeExactly24FilledBytes) {

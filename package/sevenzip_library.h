@@ -17,6 +17,10 @@ class CSevenZipLibrary {
   // True at once when a library is already held; otherwise loads `full_path`
   // (a relative path or bare name is refused so that no search order applies).
   bool Load(const wchar_t* full_path);
+  // Like Load, but `verify` (a signature check) must accept the file first.
+  // The file is held open without write or delete sharing from before the
+  // check until it is loaded, so the checked bytes are the loaded ones.
+  bool LoadVerified(const wchar_t* full_path, bool (*verify)(const wchar_t* path));
   bool IsLoaded();
   // An export of the held library, or null.
   FARPROC GetProc(const char* name);
@@ -31,5 +35,10 @@ class CSevenZipLibrary {
 
 // Shorthand for CSevenZipLibrary::GetInstance()->Load(path).
 bool Load7zLibrary(const wchar_t* full_path);
+
+// Called by LoadVerified between the check and the load. For tests; null
+// removes it.
+using LibraryCheckedHook = void (*)(const wchar_t* path);
+LibraryCheckedHook SetLibraryCheckedHookForTesting(LibraryCheckedHook hook);
 
 }  // namespace package

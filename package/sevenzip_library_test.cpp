@@ -71,5 +71,38 @@ TEST_F(SevenZipLibraryTest, LoadsOnlyByFullPathAndOnlyOnce) {
   EXPECT_TRUE(Load7zLibrary(L"7z.dll"));
 }
 
+DWORD g_overwrite_error = ERROR_SUCCESS;
+DWORD g_rename_error = ERROR_SUCCESS;
+
+// Tries to put other bytes in place of the checked library.
+void SwapCheckedLibrary(const wchar_t* path) {
+  const std::wstring other = ExeDir() + L"\\package_testdata\\normal.7z";
+  g_overwrite_error = CopyFileW(other.c_str(), path, FALSE) ? ERROR_SUCCESS : GetLastError();
+  const std::wstring aside = std::wstring(path) + L".old";
+  g_rename_error = MoveFileW(path, aside.c_str()) ? ERROR_SUCCESS : GetLastError();
+  if (g_rename_error == ERROR_SUCCESS) CopyFileW(other.c_str(), path, FALSE);
+}
+
+bool Accept(const wchar_t*) { return true; }
+bool Refuse(const wchar_t*) { return false; }
+
+TEST_F(SevenZipLibraryTest, CheckedFileIsTheLoadedFile) {
+  ASSERT_TRUE(CreateDirectoryW(dest_.c_str(), nullptr));
+  const std::wstring library = dest_ + L"\\7z.dll";
+  ASSERT_TRUE(CopyFileW((ExeDir() + L"\\7z.dll").c_str(), library.c_str(), FALSE));
+  CSevenZipLibrary* holder = CSevenZipLibrary::GetInstance();
+  auto previous = SetLibraryCheckedHookForTesting(&SwapCheckedLibrary);
+  EXPECT_FALSE(holder->LoadVerified(library.c_str(), &Refuse));
+  EXPECT_FALSE(holder->LoadVerified(library.c_str(), nullptr));
+  EXPECT_FALSE(holder->IsLoaded());
+  g_overwrite_error = g_rename_error = ERROR_SUCCESS;
+  const bool loaded = holder->LoadVerified(library.c_str(), &Accept);
+  SetLibraryCheckedHookForTesting(previous);
+  EXPECT_EQ(g_overwrite_error, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+  EXPECT_EQ(g_rename_error, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+  ASSERT_TRUE(loaded);
+  EXPECT_NE(holder->GetProc("CreateObject"), nullptr);
+}
+
 }  // namespace
 }  // namespace package

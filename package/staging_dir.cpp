@@ -1,0 +1,173 @@
+#include "package/staging_dir.h"
+
+#include <aclapi.h>
+#include <sddl.h>
+#include <shlobj.h>
+
+#include <cstring>
+#include <cwctype>
+
+#include "base/scoped_handle.h"
+#include "package/temp_workspace.h"
+
+namespace package {
+namespace {
+
+constexpr int kNameTries = 10;
+
+// Administrators and SYSTEM only, nothing inherited from the parent: these
+// directories live where ordinary users may create files, and nobody else may
+// plant or swap anything in them.
+constexpr wchar_t kStagingSddl[] = L"D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)";
+
+// "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}.tmp", as NewGuidText makes it.
+bool IsTempDirectoryName(const wchar_t* name) {
+  constexpr size_t kGuidChars = 38;
+  if (wcslen(name) != kGuidChars + 4 || name[0] != L'{' || name[kGuidChars - 1] != L'}' ||
+      _wcsicmp(name + kGuidChars, L".tmp") != 0) {
+    return false;
+  }
+  for (size_t i = 1; i + 1 < kGuidChars; ++i) {
+    const bool dash = i == 9 || i == 14 || i == 19 || i == 24;
+    if (dash ? name[i] != L'-' : !iswxdigit(name[i])) return false;
+  }
+  return true;
+}
+
+// Owner and access list of an open directory, as stored on the volume.
+struct StoredSecurity {
+  PSID owner = nullptr;
+  PACL dacl = nullptr;
+  PSECURITY_DESCRIPTOR sd = nullptr;
+  ~StoredSecurity() {
+    if (sd) LocalFree(sd);
+  }
+  bool Read(HANDLE dir) {
+    return GetSecurityInfo(dir, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                           &owner, nullptr, &dacl, nullptr, &sd) == ERROR_SUCCESS &&
+           owner && dacl;
+  }
+};
+
+bool SameAcl(PACL a, PACL b) {
+  if (a->AceCount != b->AceCount) return false;
+  for (WORD i = 0; i < a->AceCount; ++i) {
+    void* x = nullptr;
+    void* y = nullptr;
+    if (!GetAce(a, i, &x) || !GetAce(b, i, &y)) return false;
+    const WORD size = static_cast<ACE_HEADER*>(x)->AceSize;
+    if (size != static_cast<ACE_HEADER*>(y)->AceSize || std::memcmp(x, y, size) != 0) return false;
+  }
+  return true;
+}
+
+bool SameSecurity(const StoredSecurity& a, const StoredSecurity& b) {
+  SECURITY_DESCRIPTOR_CONTROL ca = 0, cb = 0;
+  DWORD revision = 0;
+  return GetSecurityDescriptorControl(a.sd, &ca, &revision) &&
+         GetSecurityDescriptorControl(b.sd, &cb, &revision) &&
+         (ca & SE_DACL_PROTECTED) == (cb & SE_DACL_PROTECTED) && EqualSid(a.owner, b.owner) &&
+         SameAcl(a.dacl, b.dacl);
+}
+
+// The directory itself, never what a link or junction of that name points at.
+HANDLE OpenDirectoryNoFollow(const std::wstring& path) {
+  return CreateFileW(path.c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES,
+                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                     FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+}
+
+bool ProcessStart(FILETIME* start) {
+  FILETIME exited, kernel, user;
+  return GetProcessTimes(GetCurrentProcess(), start, &exited, &kernel, &user) != FALSE;
+}
+
+}  // namespace
+
+PSECURITY_DESCRIPTOR NewStagingSecurityDescriptor() {
+  PSECURITY_DESCRIPTOR sd = nullptr;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kStagingSddl, SDDL_REVISION_1, &sd, nullptr)) {
+    return nullptr;
+  }
+  return sd;
+}
+
+bool CreateProtectedDirectory(const std::wstring& path) {
+  SECURITY_ATTRIBUTES sa = {sizeof(sa), NewStagingSecurityDescriptor(), FALSE};
+  if (!sa.lpSecurityDescriptor) return false;
+  BOOL ok = CreateDirectoryW(path.c_str(), &sa);
+  // Stated once more on the new directory: not every file system layer keeps
+  // the descriptor given at creation.
+  if (ok) {
+    ok = SetFileSecurityW(path.c_str(), DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+                          sa.lpSecurityDescriptor);
+    if (!ok) {
+      const DWORD error = GetLastError();
+      RemoveDirectoryW(path.c_str());
+      SetLastError(error);
+    }
+  }
+  LocalFree(sa.lpSecurityDescriptor);
+  return ok != FALSE;
+}
+
+bool CreateProtectedDirectoryIn(const std::wstring& base, std::wstring* created, const wchar_t* suffix) {
+  if (base.empty() || base.size() > MAX_PATH) return false;
+  const std::wstring prefix = base.back() == L'\\' ? base : base + L'\\';
+  // The creation itself is the test for a free name: a name checked first
+  // could be taken in between.
+  for (int attempt = 0; attempt < kNameTries; ++attempt) {
+    std::wstring guid;
+    if (!NewGuidText(&guid)) return false;
+    const std::wstring candidate = prefix + guid + suffix;
+    if (CreateProtectedDirectory(candidate)) {
+      *created = candidate;
+      return true;
+    }
+    if (GetLastError() != ERROR_ALREADY_EXISTS) return false;
+  }
+  return false;
+}
+
+bool StagingBase(std::wstring* base) {
+  wchar_t common[MAX_PATH] = {};
+  if (!SHGetSpecialFolderPathW(nullptr, common, CSIDL_COMMON_APPDATA, TRUE)) return false;
+  *base = common;
+  return true;
+}
+
+int RemoveStaleStaging(const std::wstring& staging_base, const std::wstring& reference) {
+  FILETIME start;
+  StoredSecurity ours;
+  base::ScopedHandle reference_dir(OpenDirectoryNoFollow(reference));
+  if (!ProcessStart(&start) || !reference_dir || !ours.Read(reference_dir.Get())) return 0;
+  const std::wstring prefix =
+      staging_base.empty() || staging_base.back() == L'\\' ? staging_base : staging_base + L'\\';
+  int removed = 0;
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW((prefix + L"*").c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return 0;
+  do {
+    const std::wstring path = prefix + data.cFileName;
+    if (!IsTempDirectoryName(data.cFileName) || _wcsicmp(path.c_str(), reference.c_str()) == 0) continue;
+    base::ScopedHandle dir(OpenDirectoryNoFollow(path));
+    BY_HANDLE_FILE_INFORMATION info;
+    StoredSecurity theirs;
+    if (!dir || !GetFileInformationByHandle(dir.Get(), &info) ||
+        (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) !=
+            FILE_ATTRIBUTE_DIRECTORY ||
+        CompareFileTime(&info.ftCreationTime, &start) >= 0 || !theirs.Read(dir.Get()) ||
+        !SameSecurity(ours, theirs)) {
+      continue;
+    }
+    dir.Reset();
+    // Only administrators can change such a directory (and users cannot
+    // rename entries of the common application data folder), so what was
+    // checked is what goes.
+    if (DeleteTree(path)) ++removed;
+  } while (FindNextFileW(find, &data));
+  FindClose(find);
+  return removed;
+}
+
+}  // namespace package
