@@ -227,6 +227,14 @@ LRESULT CMainWnd::OnSysCommand(UINT, WPARAM wparam, LPARAM, BOOL& handled) {
   return 0;
 }
 
+LRESULT CMainWnd::OnFreePress(UINT, WPARAM, LPARAM, BOOL&) {
+  // The toolkit captured the mouse for a control; give it to the system's
+  // move loop, as a press on a caption would.
+  ::ReleaseCapture();
+  ::SendMessageW(m_hWnd, WM_NCLBUTTONDOWN, HTCAPTION, 0);
+  return 0;
+}
+
 void CMainWnd::Quit() {
   // Stopping and closing the task twice would wait on a worker already gone.
   if (quitting_) return;

@@ -34,6 +34,7 @@ class CMainWnd : public CLayerWindowBase<CMainWnd> {
     MESSAGE_HANDLER(kMsgActivateRunningSetup, OnActivateRequest)
     MESSAGE_HANDLER(WM_CLOSE, OnClose)
     MESSAGE_HANDLER(WM_SYSCOMMAND, OnSysCommand)
+    MESSAGE_HANDLER(WM_LBUTTONDOWN, OnFreePress)
   END_MSG_MAP()
 
   int state() const { return state_; }
@@ -48,6 +49,8 @@ class CMainWnd : public CLayerWindowBase<CMainWnd> {
  private:
   LRESULT OnCreate(UINT, WPARAM, LPARAM, BOOL&);
   LRESULT OnCommand(UINT, WPARAM, LPARAM, BOOL&);
+  // A press that no control took: the borderless window is dragged by it.
+  LRESULT OnFreePress(UINT, WPARAM, LPARAM, BOOL&);
   LRESULT OnWizardStep(UINT, WPARAM, LPARAM, BOOL&);
   LRESULT OnInstallProgress(UINT, WPARAM, LPARAM, BOOL&);
   LRESULT OnActivateRequest(UINT, WPARAM, LPARAM, BOOL&);

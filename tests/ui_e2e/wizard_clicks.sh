@@ -11,7 +11,7 @@
 # of its own, by which its requests are told from others'.
 #
 # Scenarios: install_and_launch, custom_without_shortcuts, unusable_directory,
-# close_ignored_while_installing, nostart, second_copy. Prints PASS or FAIL
+# close_ignored_while_installing, nostart, second_copy, drag_window. Prints PASS or FAIL
 # with the reason per scenario; the exit code is the number of failures.
 set -uo pipefail
 
@@ -297,6 +297,33 @@ scenario_second_copy() {
   # shellcheck disable=SC2086
   click_at $CLOSE
   check "first copy did not end on close" wait_setup_exit 30
+}
+
+# The borderless wizard follows a press-and-drag on its background, and
+# still answers its buttons where it lands.
+scenario_drag_window() {
+  local x0=0 y0=0 step
+  run_setup
+  check "no wizard window" find_wizard 90 || return
+  check "no welcome page" wait_until 20 on_welcome || return
+  x0=$WIZ_X y0=$WIZ_Y
+  xdotool mousemove $((x0 + 100)) $((y0 + 380))
+  sleep 0.2
+  xdotool mousedown 1
+  for step in 1 2 3 4 5 6 7 8; do
+    xdotool mousemove $((x0 + 100 + step * 10)) $((y0 + 380 + step * 6))
+    sleep 0.05
+  done
+  xdotool mouseup 1
+  sleep 0.5
+  find_wizard 5
+  check "wizard not dragged: at $WIZ_X,$WIZ_Y, was at $x0,$y0" \
+    [ $((WIZ_X - x0)) -ge 70 -a $((WIZ_Y - y0)) -ge 40 ] || return
+  shoot_wizard "$ARTIFACTS/drag_window_moved.png"
+  check "welcome page not where the wizard went" wait_until 5 on_welcome || return
+  # shellcheck disable=SC2086
+  click_at $CLOSE
+  check "setup did not end on close" wait_setup_exit 30
 }
 
 run_scenario() {
