@@ -52,11 +52,16 @@ int CVnkStatisticImpl::Init(int product_id, const wchar_t* type, const wchar_t* 
   if (product_id < 0) return 0;
   CAutoLocker lock(lock_);
   if (initialized()) return 1;
-  // No product information helper is available to this setup, so the
-  // template must come from the caller and app stays as set.
+  if (!product_info_given_) product_info_ = trust::SharedSendrake();
+  if (product_info_ && !product_info_->ready()) product_info_.reset();
   if (type && *type) default_type_ = type;
-  if (url_template && *url_template) default_template_ = url_template;
+  if (url_template && *url_template) {
+    default_template_ = url_template;
+  } else if (product_info_) {
+    default_template_ = product_info_->GetValue(trust::kStatsUrlKey);
+  }
   FillIdentity();
+  TakeProductValues();
   ReadSamplingThreshold();
   product_id_ = product_id;
   return 1;
@@ -67,6 +72,24 @@ void CVnkStatisticImpl::FillIdentity() {
   if (mid.empty() && GetMID(buffer, telemetry::kIdBuffer)) mid = buffer;
   if (mid2.empty() && SUCCEEDED(GetMID2(buffer, telemetry::kIdBuffer))) mid2 = buffer;
   if (modver.empty()) modver = base::FixedFileVersion(telemetry::ThisModulePath());
+}
+
+void CVnkStatisticImpl::SetProductInfo(std::shared_ptr<trust::SendrakeImpl> info) {
+  CAutoLocker lock(lock_);
+  product_info_ = std::move(info);
+  product_info_given_ = true;
+}
+
+// The product's own name, channel and program version, where the helper
+// knows them; the setup may still set its own afterwards.
+void CVnkStatisticImpl::TakeProductValues() {
+  if (!product_info_) return;
+  const std::wstring product_app = product_info_->GetValue(trust::kAppKey);
+  if (!product_app.empty()) app = product_app;
+  const std::wstring channel = product_info_->GetValue(trust::kChannelIdKey);
+  if (!channel.empty()) pid = channel;
+  const std::wstring version = base::FixedFileVersion(product_info_->GetValue(trust::kAppPathKey));
+  if (!version.empty()) appver = version;
 }
 
 void CVnkStatisticImpl::ReadSamplingThreshold() {

@@ -5,9 +5,11 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 
 #include "base/critical_section.h"
+#include "trust/sendrake_impl.h"
 #include "telemetry/statistic_transport.h"
 
 // The identity carried by every request.
@@ -60,6 +62,10 @@ class CVnkStatisticImpl : public CVnkStatisticBaseInfo {
   std::wstring BuildUrl(int percentage, const wchar_t* action, const wchar_t* type,
                         const wchar_t* url_template, const wchar_t* extra);
 
+  // The product information helper Init consults; without one it takes the
+  // helper of this module's own folder. Call before Init.
+  void SetProductInfo(std::shared_ptr<trust::SendrakeImpl> info);
+
   bool initialized() const { return product_id_ >= 0; }
   int threshold() const { return threshold_; }
   LONG async_sends() const { return async_sends_; }
@@ -71,6 +77,7 @@ class CVnkStatisticImpl : public CVnkStatisticBaseInfo {
 
  private:
   void FillIdentity();
+  void TakeProductValues();
   void ReadSamplingThreshold();
   telemetry::StatCompletion Guarded(const telemetry::StatCompletion& completion);
 
@@ -81,6 +88,8 @@ class CVnkStatisticImpl : public CVnkStatisticBaseInfo {
   std::wstring default_type_ = L"install";
   CCriticalSection lock_;
   std::wstring fixed_extra_;
+  std::shared_ptr<trust::SendrakeImpl> product_info_;
+  bool product_info_given_ = false;
 };
 
 namespace telemetry {

@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "base/os_version.h"
+#include "base/registry.h"
+#include "trust/product_info_test_util.h"
 #include "telemetry/machine_id.h"
 #include "telemetry/mid2.h"
 #include "telemetry/mid_test_support.h"
@@ -251,6 +253,36 @@ TEST_F(StatisticImplTest, IntervalCountsWholeSecondsSinceInit) {
   setup.Report(L"later");
   ASSERT_EQ(stat.sent.size(), 1u);
   EXPECT_NE(stat.sent[0].url.find(L"&ex_ary[interval]=1"), std::wstring::npos) << stat.sent[0].url;
+}
+
+// The product's information file gives the template, app and channel
+// when the caller brings no template of its own.
+TEST_F(StatisticImplTest, ProductInformationGivesTemplateAppAndChannel) {
+  sampling_.Set(L"100");
+  product_info_test::BaseFolder base;
+  ASSERT_TRUE(log_test::WriteRaw(base.File(L"Pelorix.exe"), "MZ"));
+  ASSERT_TRUE(base::RegWriteString(HKEY_CURRENT_USER, L"Software\\PelorixStatTest", L"channel", L"chan7"));
+  ASSERT_TRUE(product_info_test::WriteInfo(
+      base.File(L"ProductInfo.dat"),
+      product_info_test::Info("1", R"({"product_id":"pelorix","main_process_name":"Pelorix.exe",
+        "reg_path":"HKEY_CURRENT_USER\\Software\\PelorixStatTest","channel_reg_key":"channel",
+        "app":"pelorix_x","stats_url":"http://s/pc_all?app={app}&pid={pid}&action={action}"})")));
+  auto info = std::make_shared<trust::SendrakeImpl>();
+  ASSERT_TRUE(info->InitFromDirectory(base.path()));
+
+  CRecordingStatistic stat;
+  stat.SetProductInfo(info);
+  ASSERT_EQ(stat.Init(0, L"install", nullptr), 1);
+  EXPECT_EQ(stat.BuildUrl(100, L"start", nullptr, nullptr, L""), L"http://s/pc_all?app=pelorix_x&pid=chan7&action=start");
+  // A template and a pid of the caller's own still win.
+  stat.SetPid(L"home");
+  EXPECT_EQ(stat.BuildUrl(100, L"end", nullptr, L"http://t/?p={pid}&a={app}", L""), L"http://t/?p=home&a=pelorix_x");
+
+  CRecordingStatistic without;
+  without.SetProductInfo(nullptr);
+  ASSERT_EQ(without.Init(0, L"install", nullptr), 1);
+  EXPECT_EQ(without.BuildUrl(100, L"start", nullptr, L"http://t/?a={app}", L""), L"http://t/?a=");
+  base::RegRemoveTree(HKEY_CURRENT_USER, L"Software\\PelorixStatTest");
 }
 
 TEST(ModVersion, IsTheFixedVersionOfAFileAndEmptyWithoutOne) {

@@ -15,6 +15,11 @@
 namespace trust {
 
 constexpr int kProductInfoKeyCount = 27;
+// Key indices that callers outside the helper ask for.
+constexpr int kChannelIdKey = 0;
+constexpr int kAppPathKey = 1;
+constexpr int kStatsUrlKey = 7;
+constexpr int kAppKey = 15;
 
 class SendrakeLibrary {
  public:
