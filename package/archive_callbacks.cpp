@@ -160,6 +160,8 @@ Z7_COM7F_IMF(CArchiveExtractCallback::GetStream(UInt32 index, ISequentialOutStre
     item_answer_ = callback_->OnItemBegin(index, item_count_, item_path_.c_str(), is_dir_,
                                           mtime_defined_ ? &mtime_ : nullptr);
     if (item_answer_ == Extract7z::kSkipItem) return S_OK;
+    // Closing the wizard must not wait for the rest of the archive.
+    if (item_answer_ == Extract7z::kStopExtraction) return E_ABORT;
   }
 
   size_t last_separator = full_path_.find_last_of(L'\\');
@@ -211,8 +213,9 @@ Z7_COM7F_IMF(CArchiveExtractCallback::SetOperationResult(Int32 result)) {
   if (extract_mode_ && attributes_defined_ && intact &&
       item_answer_ != Extract7z::kSkipItem)
     SetFileAttributesW(full_path_.c_str(), FileAttributesFrom(attributes_));
-  if (callback_ && extract_mode_ && item_answer_ != Extract7z::kSkipItem)
-    callback_->OnItemEnd(index_, item_count_, item_path_.c_str(), is_dir_);
+  if (callback_ && extract_mode_ && item_answer_ != Extract7z::kSkipItem &&
+      callback_->OnItemEnd(index_, item_count_, item_path_.c_str(), is_dir_) == Extract7z::kStopExtraction)
+    return E_ABORT;
   return S_OK;
 }
 

@@ -16,10 +16,12 @@ namespace Extract7z {
 class IExtractCallback {
  public:
   virtual int OnExtractBegin(const wchar_t* archive, const wchar_t* destination) = 0;
-  // Answer kSkipItem to leave the item out; any other answer extracts it.
+  // Answer kSkipItem to leave the item out, kStopExtraction to end the
+  // whole extraction before this item; any other answer extracts it.
   virtual int OnItemBegin(unsigned index, unsigned count, const wchar_t* path, bool is_dir,
                           const FILETIME* mtime) = 0;
-  // Not called for an item skipped by OnItemBegin.
+  // Not called for an item skipped by OnItemBegin. kStopExtraction ends the
+  // extraction after this item.
   virtual int OnItemEnd(unsigned index, unsigned count, const wchar_t* path, bool is_dir) = 0;
   // `success` is 1 when every item was extracted intact, else 0.
   virtual int OnExtractEnd(int success) = 0;
@@ -29,6 +31,7 @@ class IExtractCallback {
 };
 
 constexpr int kSkipItem = 1;
+constexpr int kStopExtraction = 2;
 
 }  // namespace Extract7z
 

@@ -80,12 +80,13 @@ class RecordingCallback : public Extract7z::IExtractCallback {
                   const FILETIME* mtime) override {
     events.push_back(L"item+ " + std::wstring(path));
     begun.push_back({index, count, path, is_dir, mtime != nullptr, mtime ? *mtime : FILETIME{}});
+    if (stop_at_begin == begun.size()) return Extract7z::kStopExtraction;
     return skip == path ? Extract7z::kSkipItem : 0;
   }
   int OnItemEnd(unsigned index, unsigned count, const wchar_t* path, bool is_dir) override {
     events.push_back(L"item- " + std::wstring(path));
     ended.push_back({index, count, path, is_dir, false, {}});
-    return 0;
+    return stop_at_end == ended.size() ? Extract7z::kStopExtraction : 0;
   }
   int OnExtractEnd(int success) override {
     events.push_back(L"end " + std::to_wstring(success));
@@ -93,6 +94,8 @@ class RecordingCallback : public Extract7z::IExtractCallback {
   }
 
   std::wstring skip;
+  size_t stop_at_begin = 0;  // the n-th item begun answers stop (0: never)
+  size_t stop_at_end = 0;    // the n-th item ended answers stop
   std::vector<std::wstring> events;
   std::vector<Item> begun;
   std::vector<Item> ended;
@@ -254,6 +257,23 @@ TEST_F(ExtractTest, SkippedItemIsNotWrittenNorEnded) {
   EXPECT_EQ(callback.begun.size(), 10u);
   EXPECT_EQ(callback.ended.size(), 9u);
   for (const auto& item : callback.ended) EXPECT_NE(item.path, L"readme.txt");
+}
+
+// A stop answered at an item's begin or end ends the extraction there.
+TEST_F(ExtractTest, StopEndsTheExtractionWithinOneItem) {
+  const struct { size_t at_begin, at_end, begun, ended; } kCases[] = {{3, 0, 3, 2}, {0, 2, 3, 2}};
+  for (const auto& c : kCases) {
+    RecordingCallback callback;
+    callback.stop_at_begin = c.at_begin;
+    callback.stop_at_end = c.at_end;
+    const std::wstring dest = dest_ + std::to_wstring(c.at_begin);
+    EXPECT_EQ(ExtractArchive(TestArchive(L"normal.7z").c_str(), dest.c_str(), &callback), -1);
+    // Begun counts the item that asked to stop; the next one may already be
+    // announced when the stop comes at an item's end.
+    EXPECT_LE(callback.begun.size(), c.begun) << c.at_begin << "/" << c.at_end;
+    EXPECT_EQ(callback.ended.size(), c.ended) << c.at_begin << "/" << c.at_end;
+    EXPECT_EQ(callback.events.back(), L"end 0");
+  }
 }
 
 uint32_t Crc32(const std::string& data) {

@@ -199,11 +199,11 @@ int CFileManager::OnExtractBegin(const wchar_t*, const wchar_t*) { return 0; }
 int CFileManager::OnItemBegin(unsigned, unsigned count, const wchar_t*, bool, const FILETIME*) {
   CAutoLocker lock(lock_);
   total_ = static_cast<int>(count);
-  return stop_ ? 2 : 0;
+  return stop_ ? Extract7z::kStopExtraction : 0;
 }
 
 int CFileManager::OnItemEnd(unsigned, unsigned count, const wchar_t* path, bool is_dir) {
-  if (stop_) return 2;
+  if (stop_) return Extract7z::kStopExtraction;
   if (count > 0 && !is_dir && path) {
     CAutoLocker lock(lock_);
     queue_.emplace_back(path);
