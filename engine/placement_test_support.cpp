@@ -188,5 +188,26 @@ std::wstring SidText(PSID sid) {
   return result;
 }
 
+std::vector<BYTE> SddlDescriptor(const wchar_t* sddl) {
+  PSECURITY_DESCRIPTOR sd = nullptr;
+  ULONG size = 0;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &sd, &size)) return {};
+  std::vector<BYTE> bytes(static_cast<BYTE*>(sd), static_cast<BYTE*>(sd) + size);
+  LocalFree(sd);
+  return bytes;
+}
+
+std::wstring DaclSddl(const std::vector<BYTE>& descriptor) {
+  if (descriptor.empty()) return L"<none>";
+  std::vector<BYTE> copy = descriptor;
+  wchar_t* text = nullptr;
+  if (!ConvertSecurityDescriptorToStringSecurityDescriptorW(copy.data(), SDDL_REVISION_1,
+                                                            DACL_SECURITY_INFORMATION, &text, nullptr))
+    return L"<invalid>";
+  std::wstring result = text;
+  LocalFree(text);
+  return result;
+}
+
 }  // namespace testing_support
 }  // namespace engine

@@ -88,5 +88,10 @@ class CHeldFile {
 // "S-1-5-..." text of a SID, or "<invalid>".
 std::wstring SidText(PSID sid);
 
+// A self-relative descriptor made from SDDL text; empty when it is not valid.
+std::vector<BYTE> SddlDescriptor(const wchar_t* sddl);
+// The DACL part of a descriptor as SDDL text, for comparisons and messages.
+std::wstring DaclSddl(const std::vector<BYTE>& descriptor);
+
 }  // namespace testing_support
 }  // namespace engine
