@@ -1,5 +1,7 @@
 #include "engine/access_permission.h"
 
+#include <sddl.h>
+
 #include <cwchar>
 
 #include "base/system_library.h"
@@ -159,6 +161,50 @@ BOOL CAccessPermission::SetObjectAccess(const std::wstring& name, SE_OBJECT_TYPE
     return FALSE;
   }
   return TRUE;
+}
+
+BOOL CSystemFileSecurity::ResetToInherited(const wchar_t* path) {
+  if (!path || !*path) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  // A rename keeps the list an object had where it came from (the staging
+  // directory's Administrators-and-SYSTEM list, or the user's temporary
+  // folder's). Writing an empty, unprotected list makes SetNamedSecurityInfo
+  // merge in the entries the parent directory passes on, and only those.
+  ACL empty;
+  if (!InitializeAcl(&empty, sizeof(empty), ACL_REVISION)) return FALSE;
+  std::wstring object = path;
+  DWORD err = SetNamedSecurityInfoW(&object[0], SE_FILE_OBJECT,
+                                    DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION,
+                                    nullptr, nullptr, &empty, nullptr);
+  if (err != ERROR_SUCCESS) {
+    SetLastError(err);
+    return FALSE;
+  }
+  return TRUE;
+}
+
+BOOL CSystemFileSecurity::CreateProtectedDirectory(const wchar_t* path) {
+  if (!path || !*path) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  ScopedLocal descriptor;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(
+          kInstallDirSddl, SDDL_REVISION_1,
+          reinterpret_cast<PSECURITY_DESCRIPTOR*>(descriptor.Receive()), nullptr)) {
+    return FALSE;
+  }
+  // Given at creation, so that there is no moment in which the drive's
+  // entries let a user into the new directory.
+  SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor.Get(), FALSE};
+  return CreateDirectoryW(path, &attributes);
+}
+
+IFileSecurity* SystemFileSecurity() {
+  static CSystemFileSecurity security;
+  return &security;
 }
 
 }  // namespace engine

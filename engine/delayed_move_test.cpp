@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "engine/access_permission.h"
 #include "engine/placement_test_support.h"
 
 namespace engine {
@@ -16,16 +15,26 @@ namespace {
 using testing_support::PendingHasPair;
 using testing_support::ReadPendingValue;
 using testing_support::ScopedPendingValue;
+using testing_support::DaclSddl;
 using testing_support::ScopedTempDir;
-using testing_support::SidText;
+using testing_support::SddlDescriptor;
 using testing_support::WriteText;
 
 
+// A Session Manager key locked down the way some hardening tools leave it:
+// Administrators may only read it, and a deny entry for everyone's writes.
+constexpr wchar_t kLockedKeySddl[] = L"D:P(D;;KW;;;WD)(A;CI;KR;;;BA)(A;CI;KA;;;SY)";
+// The same with just the entry the fallback may add: the pending list's
+// rights for the Administrators, on this key only, ahead of the deny entry.
+constexpr wchar_t kGrantedKeySddl[] =
+    L"D:P(A;;0x3;;;BA)(D;;KW;;;WD)(A;CI;KR;;;BA)(A;CI;KA;;;SY)";
+
 // Denies access a given number of times, then answers with `final_error`
-// (0: success). Records every identifier the key is opened to.
+// (0: success). Holds the key's list and records every list written to it.
 class FakeDelayedMove : public IDelayedMoveSystem {
  public:
-  FakeDelayedMove(int denials, DWORD final_error) : denials_(denials), final_error_(final_error) {}
+  FakeDelayedMove(int denials, DWORD final_error)
+      : key_list(SddlDescriptor(kLockedKeySddl)), denials_(denials), final_error_(final_error) {}
 
   BOOL MoveAtRestart(const wchar_t* source, const wchar_t* destination, DWORD flags) override {
     ++moves;
@@ -39,63 +48,98 @@ class FakeDelayedMove : public IDelayedMoveSystem {
     SetLastError(final_error_);
     return final_error_ == ERROR_SUCCESS;
   }
-  BOOL OpenSessionManagerTo(PSID sid) override {
-    opened.push_back(SidText(sid));
+  BOOL ReadSessionManagerAccess(std::vector<BYTE>* descriptor) override {
+    if (!readable) {
+      SetLastError(ERROR_ACCESS_DENIED);
+      return FALSE;
+    }
+    *descriptor = key_list;
+    return TRUE;
+  }
+  BOOL WriteSessionManagerAccess(const std::vector<BYTE>& descriptor) override {
+    if (!writable) {
+      SetLastError(ERROR_ACCESS_DENIED);
+      return FALSE;
+    }
+    key_list = descriptor;
+    written.push_back(DaclSddl(descriptor));
     return TRUE;
   }
 
   int moves = 0;
   DWORD last_flags = 0;
   std::wstring last_destination;
-  std::vector<std::wstring> opened;
+  bool readable = true;
+  bool writable = true;
+  std::vector<BYTE> key_list;
+  std::vector<std::wstring> written;
 
  private:
   int denials_;
   DWORD final_error_;
 };
 
-std::wstring CurrentUserSidText() {
-  SidBuffer sid;
-  return CAccessPermission().CurrentUserSid(&sid) ? SidText(sid.data()) : L"<none>";
-}
-
 struct FallbackCase {
   const char* name;
   int denials;
   DWORD final_error;
+  bool readable;
+  bool writable;
   BOOL result;
+  DWORD error;  // last error when the result is FALSE
   int moves;
-  bool opened_to_owners;    // Administrators and the current user
-  bool opened_to_everyone;  // then Everyone
+  bool granted;  // the key was opened for one retry, then restored
 };
 
-TEST(ScheduleMove, AccessFallbackOpensTheKeyStepByStep) {
+// Only the Administrators are ever let in, for one retry, and the key's list
+// is put back byte for byte whatever the retry gives.
+TEST(ScheduleMove, AccessFallbackGrantsAdministratorsOnceAndRestores) {
   const FallbackCase cases[] = {
-      {"granted at once", 0, ERROR_SUCCESS, TRUE, 1, false, false},
-      {"other error fails at once", 0, ERROR_FILE_NOT_FOUND, FALSE, 1, false, false},
-      {"denied once", 1, ERROR_SUCCESS, TRUE, 2, true, false},
-      {"denied, then another error", 1, ERROR_WRITE_FAULT, FALSE, 2, true, false},
-      {"denied twice", 2, ERROR_SUCCESS, TRUE, 3, true, true},
-      {"denied three times", 3, ERROR_SUCCESS, FALSE, 3, true, true},
+      {"granted at once", 0, ERROR_SUCCESS, true, true, TRUE, 0, 1, false},
+      {"other error fails at once", 0, ERROR_FILE_NOT_FOUND, true, true, FALSE, ERROR_FILE_NOT_FOUND, 1,
+       false},
+      {"denied once", 1, ERROR_SUCCESS, true, true, TRUE, 0, 2, true},
+      {"denied, then another error", 1, ERROR_WRITE_FAULT, true, true, FALSE, ERROR_WRITE_FAULT, 2, true},
+      {"denied twice", 2, ERROR_SUCCESS, true, true, FALSE, ERROR_ACCESS_DENIED, 2, true},
+      {"key list unreadable", 1, ERROR_SUCCESS, false, true, FALSE, ERROR_ACCESS_DENIED, 1, false},
+      {"key list not writable", 1, ERROR_SUCCESS, true, false, FALSE, ERROR_ACCESS_DENIED, 1, false},
   };
-  const std::wstring user = CurrentUserSidText();
+  const std::vector<BYTE> locked = SddlDescriptor(kLockedKeySddl);
+  const std::wstring granted = DaclSddl(SddlDescriptor(kGrantedKeySddl));
+  ASSERT_FALSE(locked.empty());
   for (const auto& c : cases) {
     FakeDelayedMove fake(c.denials, c.final_error);
-    EXPECT_EQ(c.result, ScheduleMove(L"C:\\a\\x.tmp", L"C:\\a\\x.dll", kMoveAtRestartReplacing,
-                                     &fake))
-        << c.name;
+    fake.readable = c.readable;
+    fake.writable = c.writable;
+    const BOOL result =
+        ScheduleMove(L"C:\\a\\x.tmp", L"C:\\a\\x.dll", kMoveAtRestartReplacing, &fake);
+    const DWORD error = GetLastError();
+    EXPECT_EQ(c.result, result) << c.name;
+    if (!c.result) {
+      EXPECT_EQ(c.error, error) << c.name;
+    }
     EXPECT_EQ(c.moves, fake.moves) << c.name;
     std::vector<std::wstring> expected;
-    if (c.opened_to_owners) {
-      expected.push_back(L"S-1-5-32-544");
-      expected.push_back(user);
-    }
-    if (c.opened_to_everyone) expected.push_back(L"S-1-1-0");
-    EXPECT_EQ(expected, fake.opened) << c.name;
-    if (!c.result && c.denials >= 3) {
-      EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError()) << c.name;
-    }
+    if (c.granted) expected = {granted, DaclSddl(locked)};
+    EXPECT_EQ(expected, fake.written) << c.name;
+    EXPECT_EQ(locked, fake.key_list) << c.name;
   }
+}
+
+// A key whose list lets everyone in (no DACL) cannot be the reason for the
+// denial; nothing is written to it.
+TEST(ScheduleMove, AccessFallbackLeavesAKeyWithoutAListAlone) {
+  SECURITY_DESCRIPTOR open_sd;
+  ASSERT_TRUE(InitializeSecurityDescriptor(&open_sd, SECURITY_DESCRIPTOR_REVISION));
+  ASSERT_TRUE(SetSecurityDescriptorDacl(&open_sd, TRUE, nullptr, FALSE));
+  DWORD size = 0;
+  MakeSelfRelativeSD(&open_sd, nullptr, &size);
+  FakeDelayedMove fake(1, ERROR_SUCCESS);
+  fake.key_list.assign(size, 0);
+  ASSERT_TRUE(MakeSelfRelativeSD(&open_sd, fake.key_list.data(), &size));
+  EXPECT_FALSE(ScheduleMove(L"C:\\a\\x.tmp", nullptr, kMoveAtRestart, &fake));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());
+  EXPECT_TRUE(fake.written.empty());
 }
 
 TEST(ScheduleMove, DestinationOnAnotherVolumeIsRefused) {
@@ -172,6 +216,39 @@ TEST_F(ScheduleMoveRegistry, CrossVolumeMoveLeavesTheListUntouched) {
                             kMoveAtRestartReplacing));
   EXPECT_EQ(had, ReadPendingValue(&after));
   EXPECT_EQ(before, after);
+}
+
+// The real key: the first move is denied so that the fallback runs.
+class DenyFirstMove : public CSystemDelayedMove {
+ public:
+  BOOL MoveAtRestart(const wchar_t* source, const wchar_t* destination, DWORD flags) override {
+    if (moves++ == 0) {
+      SetLastError(ERROR_ACCESS_DENIED);
+      return FALSE;
+    }
+    ReadSessionManagerAccess(&during_retry);
+    return CSystemDelayedMove::MoveAtRestart(source, destination, flags);
+  }
+  int moves = 0;
+  std::vector<BYTE> during_retry;
+};
+
+TEST_F(ScheduleMoveRegistry, AccessFallbackPutsTheKeyListBackByteForByte) {
+  ASSERT_TRUE(dir_.IsValid());
+  std::wstring file = dir_.Child(L"a.tmp");
+  ASSERT_TRUE(WriteText(file, "a"));
+  DenyFirstMove system;
+  std::vector<BYTE> before, expected_grant, after;
+  ASSERT_TRUE(system.ReadSessionManagerAccess(&before));
+  ASSERT_TRUE(WithPendingListGrant(before, &expected_grant));
+
+  ASSERT_TRUE(ScheduleMove(file.c_str(), nullptr, kMoveAtRestart, &system)) << GetLastError();
+  EXPECT_EQ(2, system.moves);
+  EXPECT_TRUE(PendingHasPair(L"\\??\\" + file, L""));
+  // The retry ran with the grant on the real key, and nothing else changed.
+  EXPECT_EQ(DaclSddl(expected_grant), DaclSddl(system.during_retry));
+  ASSERT_TRUE(system.ReadSessionManagerAccess(&after));
+  EXPECT_EQ(before, after) << DaclSddl(before) << L" / " << DaclSddl(after);
 }
 
 }  // namespace

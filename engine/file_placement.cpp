@@ -13,8 +13,8 @@ constexpr DWORD kMessageChars = 1024;
 
 class Placement {
  public:
-  Placement(std::vector<PlacementDiagnostic>* diagnostics, int* outcome)
-      : diagnostics_(diagnostics), outcome_(outcome) {
+  Placement(std::vector<PlacementDiagnostic>* diagnostics, int* outcome, IFileSecurity* security)
+      : diagnostics_(diagnostics), outcome_(outcome), security_(security) {
     SetOutcome(kPlacedNow);
   }
 
@@ -33,6 +33,20 @@ class Placement {
     SetLastError(error);
   }
 
+  // Gives what now sits in the install directory the list that directory
+  // passes on. A rename (and the session manager's rename at restart) keeps
+  // the list the file had in the staging directory or the user's temporary
+  // folder; a copy onto an existing file may keep the old file's.
+  void Inherit(const std::wstring& path) {
+    if (!security_->ResetToInherited(path.c_str())) Fail(L"reset access fail");
+  }
+
+  // Returns TRUE once `path` holds the new file for good.
+  BOOL Placed(const std::wstring& path) {
+    Inherit(path);
+    return TRUE;
+  }
+
  private:
   void SetOutcome(int value) {
     if (outcome_) *outcome_ = value;
@@ -40,6 +54,7 @@ class Placement {
 
   std::vector<PlacementDiagnostic>* diagnostics_;
   int* outcome_;
+  IFileSecurity* security_;
 };
 
 bool Exists(const std::wstring& path) {
@@ -82,8 +97,9 @@ bool RemoveNow(const std::wstring& path) {
 
 BOOL Placement::SameVolume(const std::wstring& source, const std::wstring& destination) {
   std::wstring dir = DirectoryOf(destination);
+  // Created without a descriptor of their own, new directories inherit.
   package::CreateDirectories(dir, nullptr);
-  if (MoveFileExW(source.c_str(), destination.c_str(), kMoveReplacing)) return TRUE;
+  if (MoveFileExW(source.c_str(), destination.c_str(), kMoveReplacing)) return Placed(destination);
   Fail(L"move file fail");
 
   // The destination is in use. A file that is running or open with delete
@@ -98,10 +114,13 @@ BOOL Placement::SameVolume(const std::wstring& source, const std::wstring& desti
     bool old_at_restart = false;
     // Left undeleted when even scheduling fails: the next install's purge of
     // ".tmp" files takes it then.
-    if (!RemoveNow(aside)) old_at_restart = ScheduleMove(aside.c_str(), nullptr, kMoveAtRestart);
+    if (!RemoveNow(aside)) {
+      old_at_restart = ScheduleMove(aside.c_str(), nullptr, kMoveAtRestart);
+      Inherit(aside);
+    }
     if (MoveFileExW(source.c_str(), destination.c_str(), kMoveReplacing)) {
       SetOutcome(old_at_restart ? kOldFileAtRestart : kPlacedNow);
-      return TRUE;
+      return Placed(destination);
     }
     Fail(L"try move file fail");
   }
@@ -118,6 +137,9 @@ BOOL Placement::SameVolume(const std::wstring& source, const std::wstring& desti
     RemoveNow(waiting);
     return FALSE;
   }
+  // Reset where it waits: it is in the destination's directory already, and
+  // the rename at restart keeps the list it has then.
+  Inherit(waiting);
   if (!ScheduleMove(waiting.c_str(), destination.c_str(), kMoveAtRestartReplacing)) {
     Fail(L"write pending fail");
     // Hand the staged file back, so that nothing is left half-placed.
@@ -133,11 +155,11 @@ BOOL Placement::OtherVolume(const std::wstring& source, const std::wstring& dest
   package::CreateDirectories(dir, nullptr);
   // The old file is never deleted before a copy is in place: a source that
   // cannot be read would otherwise cost the product its file.
-  if (CopyFileW(source.c_str(), destination.c_str(), FALSE)) return TRUE;
+  if (CopyFileW(source.c_str(), destination.c_str(), FALSE)) return Placed(destination);
   Fail(L"move file fail");
   if (!Exists(destination)) return FALSE;
   SetFileAttributesW(destination.c_str(), FILE_ATTRIBUTE_NORMAL);
-  if (CopyFileW(source.c_str(), destination.c_str(), FALSE)) return TRUE;
+  if (CopyFileW(source.c_str(), destination.c_str(), FALSE)) return Placed(destination);
 
   // In use: free the name by renaming the old file within its directory.
   std::wstring aside;
@@ -153,6 +175,7 @@ BOOL Placement::OtherVolume(const std::wstring& source, const std::wstring& dest
       Fail(L"try move file fail");
       return FALSE;
     }
+    Inherit(aside);
     if (!ScheduleMove(aside.c_str(), destination.c_str(), kMoveAtRestartReplacing)) {
       Fail(L"write pending fail");
       package::DeleteOrSchedule(aside);
@@ -166,16 +189,23 @@ BOOL Placement::OtherVolume(const std::wstring& source, const std::wstring& dest
     MoveFileW(aside.c_str(), destination.c_str());  // put the old file back
     return FALSE;
   }
-  if (RemoveNow(aside)) return TRUE;
+  if (RemoveNow(aside)) return Placed(destination);
   if (ScheduleMove(aside.c_str(), nullptr, kMoveAtRestart)) SetOutcome(kOldFileAtRestart);
-  return TRUE;
+  Inherit(aside);
+  return Placed(destination);
 }
 
 }  // namespace
 
 BOOL PlaceFile(const wchar_t* source, const wchar_t* destination,
                std::vector<PlacementDiagnostic>* diagnostics, int* outcome) {
-  Placement placement(diagnostics, outcome);
+  return PlaceFile(source, destination, diagnostics, outcome, SystemFileSecurity());
+}
+
+BOOL PlaceFile(const wchar_t* source, const wchar_t* destination,
+               std::vector<PlacementDiagnostic>* diagnostics, int* outcome,
+               IFileSecurity* security) {
+  Placement placement(diagnostics, outcome, security ? security : SystemFileSecurity());
   if (!source || !destination || !*source || !*destination) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/access_permission.h"
+
 namespace engine {
 
 // One failed step of a placement, for the install log.
@@ -36,8 +38,17 @@ constexpr size_t kMaxPlacementPath = 1023;
 // name beside it first (deleted now or at restart) or, when it cannot be
 // renamed, the copy waits under that name until restart. The old file is
 // never removed before the new one is in place or scheduled.
+// However a file gets there (renamed, copied, or waiting for the restart
+// under its temporary name), its access list is reset to what the
+// destination's directory passes on; a reset that fails is recorded as
+// "reset access fail" but does not undo the placement. Directories created
+// here inherit as well.
 // `diagnostics` and `outcome` are optional. Never throws.
 BOOL PlaceFile(const wchar_t* source, const wchar_t* destination,
                std::vector<PlacementDiagnostic>* diagnostics, int* outcome);
+// The same with the access lists handled by `security` (tests).
+BOOL PlaceFile(const wchar_t* source, const wchar_t* destination,
+               std::vector<PlacementDiagnostic>* diagnostics, int* outcome,
+               IFileSecurity* security);
 
 }  // namespace engine

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -12,6 +14,7 @@ namespace engine {
 namespace {
 
 using testing_support::CHeldFile;
+using testing_support::CRecordingFileSecurity;
 using testing_support::FindNames;
 using testing_support::PendingHasPair;
 using testing_support::ReadText;
@@ -134,6 +137,70 @@ TEST_F(PlaceFileTest, DestinationInUseOnTheSameVolume) {
       EXPECT_TRUE(PendingHasPair(L"\\??\\" + install + L"\\" + cln[0], L"!\\??\\" + target));
     }
   }
+}
+
+struct InheritCase {
+  const char* name;
+  bool other_volume;
+  const wchar_t* share;    // how another process holds the old file; null: no old file
+  const wchar_t* waiting;  // the name the new file waits under until restart; null: none
+};
+
+// A rename keeps the list the file had in the staging directory (only
+// Administrators and SYSTEM), and the rename at restart keeps the list the
+// waiting file has then: each way of placing must reset the file where it
+// ends, after it got there.
+TEST_F(PlaceFileTest, WhatIsPlacedTakesTheListOfItsDirectory) {
+  const InheritCase cases[] = {
+      {"renamed", false, nullptr, nullptr},
+      {"renamed past a running file", false, L"rd", nullptr},
+      {"renamed at restart", false, L"r", L"cln*.tmp"},
+      {"copied", true, nullptr, nullptr},
+      {"copied past a running file", true, L"rd", nullptr},
+      {"copied, swapped in at restart", true, L"r", L"brd*.tmp"},
+  };
+  ScopedTempDir other_volume(L"Z:\\tmp");
+  ASSERT_TRUE(other_volume.IsValid());
+  int index = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::wstring n = std::to_wstring(index++);
+    const std::wstring install = dir_.Child(L"inherit" + n);
+    const std::wstring target = install + L"\\a.dll";
+    const std::wstring source = c.other_volume ? other_volume.Child(L"new" + n + L".dll") : staged_;
+    ASSERT_TRUE(WriteText(source, "new"));
+    std::unique_ptr<CHeldFile> held;
+    if (c.share) {
+      ASSERT_TRUE(CreateDirectoryW(install.c_str(), nullptr));
+      ASSERT_TRUE(WriteText(target, "old"));
+      held.reset(new CHeldFile(target, c.share));
+      ASSERT_TRUE(held->IsHeld());
+    }
+    CRecordingFileSecurity security;
+    diagnostics_.clear();
+    ASSERT_TRUE(PlaceFile(source.c_str(), target.c_str(), &diagnostics_, &outcome_, &security));
+    std::wstring placed = target;
+    if (c.waiting) {
+      std::vector<std::wstring> names = FindNames(install, c.waiting);
+      ASSERT_EQ(1u, names.size());
+      placed = install + L"\\" + names[0];
+      EXPECT_TRUE(PendingHasPair(L"\\??\\" + placed, L"!\\??\\" + target));
+    }
+    EXPECT_TRUE(security.WasReset(placed, "new")) << security.resets.size();
+    const std::vector<std::wstring> steps = Steps(diagnostics_);
+    EXPECT_EQ(0, std::count(steps.begin(), steps.end(), L"reset access fail"));
+  }
+}
+
+// The file is in place; only the log hears of the list it kept.
+TEST_F(PlaceFileTest, AFailedResetIsReportedButKeepsThePlacement) {
+  CRecordingFileSecurity security;
+  security.fail = true;
+  const std::wstring target = dir_.Child(L"install\\a.dll");
+  ASSERT_TRUE(PlaceFile(staged_.c_str(), target.c_str(), &diagnostics_, &outcome_, &security));
+  EXPECT_EQ("new", ReadText(target));
+  EXPECT_EQ(std::vector<std::wstring>{L"reset access fail"}, Steps(diagnostics_));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), diagnostics_[0].error);
 }
 
 class PlaceFileAcrossVolumesTest : public PlaceFileTest {

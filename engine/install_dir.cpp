@@ -8,6 +8,7 @@
 #include "base/registry.h"
 #include "engine/install_task_interface.h"
 #include "engine/product_registration.h"
+#include "log/smart_logger.h"
 #include "package/temp_workspace.h"
 
 namespace engine {
@@ -68,6 +69,31 @@ wchar_t RoomyFixedDrive(IEnvironmentQueries* queries) {
     if (CallerFreeMb(queries, RootOf(entry)) > kInstallDirFreeMb) return entry[0];
   }
   return 0;
+}
+
+// `path` made absolute with "." and ".." resolved, without trailing
+// separators (a drive root keeps its own); empty when it cannot be.
+std::wstring FullPath(const std::wstring& path) {
+  if (path.empty()) return std::wstring();
+  std::vector<wchar_t> full(MAX_PATH);
+  DWORD chars = GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+  if (chars >= full.size()) {
+    full.resize(chars + 1);
+    chars = GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+  }
+  if (chars == 0 || chars >= full.size()) return std::wstring();
+  std::wstring result(full.data(), chars);
+  while (result.size() > 3 && (result.back() == L'\\' || result.back() == L'/')) result.pop_back();
+  return result;
+}
+
+// The directory above `path`; the root keeps its backslash ("C:\").
+std::wstring ParentOf(const std::wstring& path) {
+  const size_t slash = path.find_last_of(L"\\/");
+  if (slash == std::wstring::npos || slash + 1 >= path.size()) return std::wstring();
+  std::wstring parent = path.substr(0, slash);
+  if (parent.size() == 2 && parent[1] == L':') parent += L'\\';
+  return parent;
 }
 
 }  // namespace
@@ -138,6 +164,75 @@ std::wstring DefaultInstallDir(IEnvironmentQueries* queries) {
   if (!drive) return std::wstring();
   dir[0] = drive;
   return dir;
+}
+
+std::vector<std::wstring> ProgramFilesFolders() {
+  std::vector<std::wstring> folders;
+  for (int csidl : {CSIDL_PROGRAM_FILES, CSIDL_PROGRAM_FILESX86}) {
+    wchar_t folder[MAX_PATH] = {};
+    if (SUCCEEDED(SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, folder))) {
+      folders.push_back(folder);
+    }
+  }
+  // The native folder of 64-bit Windows, which a 32-bit process is not told
+  // about by the shell.
+  std::wstring native;
+  if (base::RegReadString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion",
+                          L"ProgramW6432Dir", &native, MAX_PATH * sizeof(wchar_t), KEY_WOW64_64KEY)) {
+    while (!native.empty() && native.back() == L'\0') native.pop_back();
+    if (!native.empty()) folders.push_back(native);
+  }
+  return folders;
+}
+
+bool IsInProgramFiles(const std::wstring& dir, const std::vector<std::wstring>& folders) {
+  const std::wstring full = FullPath(dir);
+  if (full.empty()) return false;
+  for (const std::wstring& candidate : folders) {
+    const std::wstring folder = FullPath(candidate);
+    if (folder.empty() || full.size() < folder.size()) continue;
+    const int length = static_cast<int>(folder.size());
+    if (CompareStringOrdinal(full.c_str(), length, folder.c_str(), length, TRUE) != CSTR_EQUAL) continue;
+    if (full.size() == folder.size() || full[folder.size()] == L'\\' || folder.back() == L'\\') {
+      return true;
+    }
+  }
+  return false;
+}
+
+BOOL CreateInstallDir(const std::wstring& dir, const std::vector<std::wstring>& program_files,
+                      IFileSecurity* security) {
+  const std::wstring full = FullPath(dir);
+  if (full.empty()) {
+    SetLastError(ERROR_INVALID_NAME);
+    return FALSE;
+  }
+  const bool protect = !IsInProgramFiles(full, program_files);
+  if (IsDirectory(full)) {
+    // Its list may be the user's own choice (or hold entries that others rely
+    // on); the product's files below it still get what it passes on.
+    if (protect) LogUtils::SmartLog(L"install dir exists outside program files, access list kept: %s", full.c_str());
+    return TRUE;
+  }
+  if (protect) {
+    std::wstring outermost = full;
+    for (std::wstring parent = ParentOf(full); !parent.empty() && !IsDirectory(parent); parent = ParentOf(parent)) {
+      outermost = parent;
+    }
+    // The directory above an install directory that the setup creates is
+    // protected as well: whoever may rename a folder on the way may swap in
+    // one of their own under the registered path.
+    if (!security->CreateProtectedDirectory(outermost.c_str()) &&
+        !(GetLastError() == ERROR_ALREADY_EXISTS && IsDirectory(outermost))) {
+      return FALSE;
+    }
+  }
+  // Created without a descriptor of their own, the rest inherit.
+  return package::CreateDirectories(full, nullptr) ? TRUE : FALSE;
+}
+
+BOOL CreateInstallDir(const std::wstring& dir) {
+  return CreateInstallDir(dir, ProgramFilesFolders(), SystemFileSecurity());
 }
 
 }  // namespace engine

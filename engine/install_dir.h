@@ -5,7 +5,9 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
+#include "engine/access_permission.h"
 #include "engine/environment_check.h"
 
 namespace engine {
@@ -36,5 +38,25 @@ std::wstring DefaultInstallDir(IEnvironmentQueries* queries);
 // "Setup Path" under HKLM "SOFTWARE\Pelorix" (32-bit view) when it names an
 // existing path; empty otherwise.
 std::wstring RegisteredInstallDir();
+
+// The Program Files folders of this machine: the one this 32-bit process
+// sees, the 32-bit one and, on 64-bit Windows, the native one. Taken from the
+// shell and the registry, not from the environment, which the user who
+// started the setup controls.
+std::vector<std::wstring> ProgramFilesFolders();
+
+// Whether `dir` is one of `folders` or lies below one: compared without case
+// on whole path components ("C:\Program Files (x86)" is not below
+// "C:\Program Files"), after "." and ".." are resolved.
+bool IsInProgramFiles(const std::wstring& dir, const std::vector<std::wstring>& folders);
+
+// Creates the install directory with its missing parents before the first
+// file is placed. Outside the Program Files folders, the outermost directory
+// this creates gets kInstallDirSddl (through `security`) and everything below
+// inherits it; a directory that exists already keeps its list, and that is
+// logged. False (last error set) when the directory cannot be made.
+BOOL CreateInstallDir(const std::wstring& dir, const std::vector<std::wstring>& program_files,
+                      IFileSecurity* security);
+BOOL CreateInstallDir(const std::wstring& dir);
 
 }  // namespace engine

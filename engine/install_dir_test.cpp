@@ -5,10 +5,12 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "base/registry.h"
 #include "engine/fake_environment_queries.h"
 #include "engine/install_task_interface.h"
+#include "engine/placement_test_support.h"
 #include "engine/product_registration.h"
 #include "package/temp_workspace.h"
 
@@ -134,6 +136,65 @@ TEST_F(InstallDirTest, FullDriveGivesWayToTheFirstRoomyFixedDrive) {
   EXPECT_EQ(DefaultInstallDir(&queries_), expected);
   queries_.drives = {Fixed(system_drive, 10 * kMiB)};
   EXPECT_EQ(DefaultInstallDir(&queries_), L"");
+}
+
+TEST(InstallDirProgramFiles, WholeComponentsWithoutCase) {
+  const std::vector<std::wstring> folders = {L"C:\\Program Files", L"D:\\Apps (x86)\\"};
+  const struct {
+    const wchar_t* dir;
+    bool inside;
+  } cases[] = {
+      {L"C:\\Program Files\\Pelorix", true},
+      {L"c:\\PROGRAM FILES\\pelorix\\", true},
+      {L"C:\\Program Files", true},
+      {L"D:\\Apps (x86)\\Pelorix", true},
+      {L"C:\\Program Files (x86)\\Pelorix", false},
+      {L"C:\\Program FilesX", false},
+      {L"C:\\Program Files\\..\\Pelorix", false},
+      {L"E:\\Program Files\\Pelorix", false},
+      {L"D:\\Apps", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.inside, IsInProgramFiles(c.dir, folders)) << c.dir;
+  EXPECT_FALSE(IsInProgramFiles(L"C:\\Program Files\\Pelorix", {}));
+}
+
+// The drive's list (often "Authenticated Users: Modify") would let a user
+// replace what the product runs elevated at log-on. Wine keeps no directory
+// lists, so the protected creation is watched through the seam.
+TEST_F(InstallDirTest, CreatedOutsideProgramFilesTheOutermostNewFolderIsProtected) {
+  const std::vector<std::wstring> elsewhere = {L"Q:\\Program Files"};
+  testing_support::CRecordingFileSecurity security;
+  const std::wstring dir = root_ + L"\\Apps\\Pelorix";
+  ASSERT_TRUE(CreateInstallDir(dir, elsewhere, &security));
+  EXPECT_TRUE(IsDir(dir));
+  EXPECT_EQ(std::vector<std::wstring>{root_ + L"\\Apps"}, security.protected_dirs);
+
+  // Under Program Files the folder inherits Program Files' own list.
+  testing_support::CRecordingFileSecurity inside;
+  ASSERT_TRUE(CreateInstallDir(root_ + L"\\pf\\Pelorix", {root_}, &inside));
+  EXPECT_TRUE(IsDir(root_ + L"\\pf\\Pelorix"));
+  EXPECT_TRUE(inside.protected_dirs.empty());
+
+  // No unprotected folder when the protected one cannot be made.
+  testing_support::CRecordingFileSecurity failing;
+  failing.fail = true;
+  EXPECT_FALSE(CreateInstallDir(root_ + L"\\Other\\Pelorix", elsewhere, &failing));
+  EXPECT_FALSE(IsDir(root_ + L"\\Other"));
+
+  // The real list is one Windows accepts at creation.
+  ASSERT_TRUE(CreateInstallDir(root_ + L"\\Real\\Pelorix", elsewhere, SystemFileSecurity())) << GetLastError();
+  EXPECT_TRUE(IsDir(root_ + L"\\Real\\Pelorix"));
+}
+
+// Its list may be the user's own choice; Wine derives a directory's list from
+// its mode bits and would not show a rewrite, so the seam is watched.
+TEST_F(InstallDirTest, AnExistingDirectoryKeepsItsList) {
+  const std::wstring dir = root_ + L"\\Existing";
+  ASSERT_TRUE(CreateDirectoryW(dir.c_str(), nullptr));
+  testing_support::CRecordingFileSecurity security;
+  ASSERT_TRUE(CreateInstallDir(dir, {L"Q:\\Program Files"}, &security));
+  EXPECT_TRUE(security.protected_dirs.empty());
+  EXPECT_TRUE(security.resets.empty());
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "engine/autorun.h"
 #include "engine/browser_engine.h"
 #include "engine/file_placement.h"
+#include "engine/install_dir.h"
 #include "engine/migration.h"
 #include "engine/pending_renames.h"
 #include "engine/product_registration.h"
@@ -33,6 +34,10 @@ void CSystemInstallSteps::DeleteTempFiles(const std::wstring& install_dir) {
 void CSystemInstallSteps::DeleteUpdateFolder(const std::wstring& install_dir) {
   const std::wstring update = JoinPath(install_dir, L"update");
   if (GetFileAttributesW(update.c_str()) != INVALID_FILE_ATTRIBUTES) package::DeleteTree(update);
+}
+
+bool CSystemInstallSteps::CreateInstallDir(const std::wstring& install_dir) {
+  return engine::CreateInstallDir(install_dir) != FALSE;
 }
 
 bool CSystemInstallSteps::PlaceFile(const std::wstring& source, const std::wstring& destination) {

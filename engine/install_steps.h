@@ -30,6 +30,8 @@ class IInstallSteps {
   virtual void DeleteTempFiles(const std::wstring& install_dir) = 0;
   // Removes the directory's "update" folder.
   virtual void DeleteUpdateFolder(const std::wstring& install_dir) = 0;
+  // Creates the install directory (and its parents) before the first file.
+  virtual bool CreateInstallDir(const std::wstring& install_dir) = 0;
   // Places one file, replacing one in use.
   virtual bool PlaceFile(const std::wstring& source, const std::wstring& destination) = 0;
   virtual void MigratePrevious(const std::wstring& source_name, const std::wstring& target_dir_override,
@@ -56,6 +58,7 @@ class CSystemInstallSteps : public IInstallSteps {
   void PrunePendingRenames(const std::wstring& install_dir) override;
   void DeleteTempFiles(const std::wstring& install_dir) override;
   void DeleteUpdateFolder(const std::wstring& install_dir) override;
+  bool CreateInstallDir(const std::wstring& install_dir) override;
   bool PlaceFile(const std::wstring& source, const std::wstring& destination) override;
   void MigratePrevious(const std::wstring& source_name, const std::wstring& target_dir_override,
                        const std::wstring& install_dir) override;

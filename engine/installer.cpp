@@ -107,6 +107,12 @@ bool CInstaller::CopyPayload() {
   if (!files_) return false;
   std::vector<wchar_t> dir(kNameChars);
   if (files_->GetTempDir(dir.data(), kNameChars)) source_dir_ = dir.data();
+  // Made here rather than by the first placement, so that a directory outside
+  // Program Files starts out with a protected list; each file's placement
+  // would otherwise create it with whatever the drive passes on.
+  if (!steps_->CreateInstallDir(install_dir_)) {
+    LogUtils::SmartLog(L"create install dir fail: err=%lu %s", GetLastError(), install_dir_.c_str());
+  }
   bool all_copied = true;
   int copied = 0;
   std::vector<wchar_t> name(kNameChars);

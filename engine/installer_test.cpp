@@ -73,6 +73,10 @@ class RecordingSteps : public IInstallSteps {
   void PrunePendingRenames(const std::wstring&) override { calls.push_back(L"prune"); }
   void DeleteTempFiles(const std::wstring&) override { calls.push_back(L"tmp"); }
   void DeleteUpdateFolder(const std::wstring&) override { calls.push_back(L"update"); }
+  bool CreateInstallDir(const std::wstring& dir) override {
+    calls.push_back(L"mkdir " + dir + L" after " + std::to_wstring(placed.size()));
+    return true;
+  }
   bool PlaceFile(const std::wstring& source, const std::wstring& destination) override {
     placed.push_back(source + L">" + destination);
     return fail_placing.empty() || destination.size() < fail_placing.size() ||
@@ -205,8 +209,9 @@ TEST_F(InstallerTest, OneFileGivesTheFixedMarksInOrderOnTheUIThread) {
   EXPECT_EQ(steps_.placed[0], files_.dir + L"\\sub\\f1.bin>C:\\Dest\\sub\\f1.bin");
   EXPECT_EQ(steps_.placed[1], archive_library_ + L">C:\\Dest\\Utils\\7z.dll");
   EXPECT_EQ(steps_.calls,
-            (std::vector<std::wstring>{L"close C:\\Dest", L"prune", L"tmp", L"update", L"browser", L"updatecfg",
-                                       L"autorun", L"stat schedule", L"pathreg", L"shortcuts 11", L"uninstall"}));
+            (std::vector<std::wstring>{L"close C:\\Dest", L"prune", L"tmp", L"update", L"mkdir C:\\Dest after 0",
+                                       L"browser", L"updatecfg", L"autorun", L"stat schedule", L"pathreg",
+                                       L"shortcuts 11", L"uninstall"}));
   EXPECT_EQ(steps_.closed_classes,
             (std::vector<std::wstring>{L"PelorixMainWndClassName", L"QuentaUIWndClass"}));
 }

@@ -3,6 +3,7 @@
 #include <shlobj.h>
 
 #include "base/scoped_handle.h"
+#include "log/smart_logger.h"
 
 namespace engine {
 namespace {
@@ -65,11 +66,19 @@ bool SameFolder(const std::wstring& a, const std::wstring& b) {
   return CompareStringOrdinal(full_a, -1, full_b, -1, TRUE) == CSTR_EQUAL;
 }
 
-void CopyConfigurationFiles(const std::wstring& old_folder, const std::wstring& new_folder) {
+void CopyConfigurationFiles(const std::wstring& old_folder, const std::wstring& new_folder,
+                            IFileSecurity* security) {
   // Copying a folder's files onto themselves could only damage them.
   if (SameFolder(old_folder, new_folder)) return;
   for (const wchar_t* name : kMigratedFiles) {
-    CopyFileW((old_folder + name).c_str(), (new_folder + name).c_str(), FALSE);
+    const std::wstring target = new_folder + name;
+    if (!CopyFileW((old_folder + name).c_str(), target.c_str(), FALSE)) continue;
+    // The earlier install may have lived where users could write; a copy
+    // over an existing file keeps that file's list. Either way the file
+    // takes what the new install directory passes on.
+    if (!security->ResetToInherited(target.c_str())) {
+      LogUtils::SmartLog(L"migrated file keeps its access list: err=%lu %s", GetLastError(), target.c_str());
+    }
   }
 }
 
@@ -103,6 +112,11 @@ std::wstring ProgramFolderOf(const std::wstring& install_dir) {
 
 void MigratePrevious(const std::wstring& source_name, const std::wstring& override_dir,
                      const std::wstring& new_install_dir) {
+  MigratePrevious(source_name, override_dir, new_install_dir, SystemFileSecurity());
+}
+
+void MigratePrevious(const std::wstring& source_name, const std::wstring& override_dir,
+                     const std::wstring& new_install_dir, IFileSecurity* security) {
   const std::wstring app_data = AppDataFolder();
   if (app_data.empty()) return;
   const MigrationSource source = ParseMigrationSource(source_name);
@@ -117,7 +131,7 @@ void MigratePrevious(const std::wstring& source_name, const std::wstring& overri
   const std::wstring old_folder = ProgramFolderOf(earlier_dir);
   const std::wstring new_folder = ProgramFolderOf(new_install_dir);
   if (!IsDirectory(old_folder) || !IsDirectory(new_folder)) return;
-  CopyConfigurationFiles(old_folder, new_folder);
+  CopyConfigurationFiles(old_folder, new_folder, security ? security : SystemFileSecurity());
 }
 
 BOOL CopyTree(const std::wstring& source, const std::wstring& destination) {

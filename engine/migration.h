@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "engine/access_permission.h"
+
 namespace engine {
 
 // Where the earlier edition came from ("migrate_src"): "corvale", compared
@@ -37,10 +39,14 @@ std::wstring ProgramFolderOf(const std::wstring& install_dir);
 // The migration step: copies "<appdata>\<earlier data folder>" into
 // "<appdata>\Pelorix\pelorix", then, when both program folders exist, the
 // configuration files from the earlier install's to the new one's,
-// overwriting. Failures are not reported: a migration that finds nothing
-// copies nothing.
+// overwriting; each file copied into the install directory gets the list that
+// directory passes on. Failures are not reported: a migration that finds
+// nothing copies nothing.
 void MigratePrevious(const std::wstring& source_name, const std::wstring& override_dir,
                      const std::wstring& new_install_dir);
+// The same with the access lists handled by `security` (tests).
+void MigratePrevious(const std::wstring& source_name, const std::wstring& override_dir,
+                     const std::wstring& new_install_dir, IFileSecurity* security);
 
 // Copies the files of `source` into `destination` (created when missing),
 // overwriting, and recurses into subfolders. Single file failures are

@@ -286,6 +286,25 @@ TEST_F(Migration, MissingConfigurationFilesAreSkipped) {
   EXPECT_EQ(kMissing, NewConfig(new_dir, L"po.db"));
 }
 
+// The earlier install may have been writable by users; a copy over an
+// existing file keeps that file's list. Each copied file is reset in place.
+TEST_F(Migration, CopiedConfigurationTakesTheNewDirectorysList) {
+  const std::wstring old_dir = MakeInstall(L"old");
+  const std::wstring new_dir = MakeInstall(L"new");
+  WriteConfiguration(old_dir, "old");
+  ASSERT_TRUE(DeleteFileW((ProgramFolderOf(old_dir) + L"skip_list").c_str()));
+  ASSERT_TRUE(WriteText(ProgramFolderOf(new_dir) + L"po.db", "new po.db"));
+  testing_support::CRecordingFileSecurity security;
+  MigratePrevious(L"varnock", old_dir, new_dir, &security);
+  for (const wchar_t* name : kMigratedFiles) {
+    const std::wstring wide(name);
+    const bool copied = wide != L"skip_list";
+    EXPECT_EQ(copied, security.WasReset(ProgramFolderOf(new_dir) + name, "old " + std::string(wide.begin(), wide.end())))
+        << name;
+  }
+  EXPECT_EQ(4u, security.resets.size());
+}
+
 // An upgrade in place names the same folder twice; its files stay whole.
 TEST_F(Migration, SameInstallDirectoryKeepsItsFiles) {
   const std::wstring dir = MakeInstall(L"same");

@@ -188,5 +188,50 @@ std::wstring SidText(PSID sid) {
   return result;
 }
 
+BOOL CRecordingFileSecurity::ResetToInherited(const wchar_t* path) {
+  resets.emplace_back(path, ReadText(path));
+  if (fail) SetLastError(ERROR_ACCESS_DENIED);
+  return fail ? FALSE : TRUE;
+}
+
+BOOL CRecordingFileSecurity::CreateProtectedDirectory(const wchar_t* path) {
+  protected_dirs.push_back(path);
+  if (fail) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
+  return CreateDirectoryW(path, nullptr);
+}
+
+bool CRecordingFileSecurity::WasReset(const std::wstring& path, const std::string& content) const {
+  for (const auto& reset : resets) {
+    if (CompareStringOrdinal(reset.first.c_str(), -1, path.c_str(), -1, TRUE) == CSTR_EQUAL &&
+        reset.second == content)
+      return true;
+  }
+  return false;
+}
+
+std::vector<BYTE> SddlDescriptor(const wchar_t* sddl) {
+  PSECURITY_DESCRIPTOR sd = nullptr;
+  ULONG size = 0;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &sd, &size)) return {};
+  std::vector<BYTE> bytes(static_cast<BYTE*>(sd), static_cast<BYTE*>(sd) + size);
+  LocalFree(sd);
+  return bytes;
+}
+
+std::wstring DaclSddl(const std::vector<BYTE>& descriptor) {
+  if (descriptor.empty()) return L"<none>";
+  std::vector<BYTE> copy = descriptor;
+  wchar_t* text = nullptr;
+  if (!ConvertSecurityDescriptorToStringSecurityDescriptorW(copy.data(), SDDL_REVISION_1,
+                                                            DACL_SECURITY_INFORMATION, &text, nullptr))
+    return L"<invalid>";
+  std::wstring result = text;
+  LocalFree(text);
+  return result;
+}
+
 }  // namespace testing_support
 }  // namespace engine

@@ -7,9 +7,11 @@
 
 #include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/scoped_handle.h"
+#include "engine/access_permission.h"
 
 namespace engine {
 namespace testing_support {
@@ -87,6 +89,27 @@ class CHeldFile {
 
 // "S-1-5-..." text of a SID, or "<invalid>".
 std::wstring SidText(PSID sid);
+
+// Stands in for the access-list calls whose effect Wine cannot show. Records
+// each path reset to its inherited list together with what the file held at
+// that moment ("<missing>" before it arrived), and each protected directory,
+// which it creates plainly. `fail` makes every call fail.
+class CRecordingFileSecurity : public IFileSecurity {
+ public:
+  BOOL ResetToInherited(const wchar_t* path) override;
+  BOOL CreateProtectedDirectory(const wchar_t* path) override;
+  // Whether `path` was reset while it held `content`.
+  bool WasReset(const std::wstring& path, const std::string& content) const;
+
+  bool fail = false;
+  std::vector<std::pair<std::wstring, std::string>> resets;
+  std::vector<std::wstring> protected_dirs;
+};
+
+// A self-relative descriptor made from SDDL text; empty when it is not valid.
+std::vector<BYTE> SddlDescriptor(const wchar_t* sddl);
+// The DACL part of a descriptor as SDDL text, for comparisons and messages.
+std::wstring DaclSddl(const std::vector<BYTE>& descriptor);
 
 }  // namespace testing_support
 }  // namespace engine
