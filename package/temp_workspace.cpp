@@ -71,11 +71,42 @@ size_t RootLength(const std::wstring& path) {
   return 0;
 }
 
+bool IsLink(DWORD attrs) {
+  return attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+// Removes a junction, symbolic link or other reparse point itself, never what
+// it points at. SetFileAttributesW would follow the link, so a read-only flag
+// is cleared through a handle on the link (FILE_FLAG_OPEN_REPARSE_POINT).
+// Windows removes a directory link with RemoveDirectoryW; Wine shows a Unix
+// symbolic link as one but removes it only with DeleteFileW, which on Windows
+// fails on a directory of any kind.
+bool RemoveLink(const std::wstring& path, DWORD attrs) {
+  if (attrs & FILE_ATTRIBUTE_READONLY) {
+    base::ScopedHandle link(CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING,
+                                        FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS,
+                                        nullptr));
+    FILE_BASIC_INFO info = {};
+    info.FileAttributes = (attrs & ~FILE_ATTRIBUTE_READONLY) | FILE_ATTRIBUTE_NORMAL;
+    if (link) SetFileInformationByHandle(link.Get(), FileBasicInfo, &info, sizeof(info));
+  }
+  if ((attrs & FILE_ATTRIBUTE_DIRECTORY) && RemoveDirectoryW(path.c_str())) return true;
+  return DeleteFileW(path.c_str()) != FALSE;
+}
+
 // Walks one directory level. `remove_file` decides how files go; returns
-// whether everything below `dir` and `dir` itself are gone.
+// whether everything below `dir` and `dir` itself are gone. Every directory is
+// looked at right before it is enumerated, the one given included: one that
+// is a link by then is removed as a link, so the walk never leaves the tree.
 template <class RemoveFile>
 bool RemoveTreeWith(const std::wstring& dir, const wchar_t* pattern,
                     RemoveFile&& remove_file) {
+  const DWORD dir_attrs = GetFileAttributesW(dir.c_str());
+  if (dir_attrs == INVALID_FILE_ATTRIBUTES) return false;
+  if (IsLink(dir_attrs)) return RemoveLink(dir, dir_attrs);
+  if (!(dir_attrs & FILE_ATTRIBUTE_DIRECTORY)) return false;
   bool ok = true;
   ClearReadOnly(dir);
   WIN32_FIND_DATAW data;
@@ -84,15 +115,10 @@ bool RemoveTreeWith(const std::wstring& dir, const wchar_t* pattern,
     do {
       if (wcscmp(data.cFileName, L".") == 0 || wcscmp(data.cFileName, L"..") == 0) continue;
       std::wstring child = Join(dir, data.cFileName);
-      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        // A junction or directory link is removed as a link; walking into it
-        // would delete whatever it points at.
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-          ClearReadOnly(child);
-          if (!RemoveDirectoryW(child.c_str())) ok = false;
-        } else if (!RemoveTreeWith(child, pattern, remove_file)) {
-          ok = false;
-        }
+      if (IsLink(data.dwFileAttributes)) {
+        if (!RemoveLink(child, data.dwFileAttributes)) ok = false;
+      } else if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        if (!RemoveTreeWith(child, pattern, remove_file)) ok = false;
       } else if (!remove_file(child)) {
         ok = false;
       }
@@ -286,6 +312,10 @@ bool PurgeOne(const std::wstring& file) {
 }
 
 bool PurgeWalk(const std::wstring& dir, const std::wstring& extension) {
+  // Only real directories are walked: a link found here (or swapped in since
+  // the parent was read) leads out of the tree.
+  const DWORD dir_attrs = GetFileAttributesW(dir.c_str());
+  if (IsLink(dir_attrs)) return true;
   bool ok = true;
   WIN32_FIND_DATAW data;
   ScopedFind find(FindFirstFileW(Join(dir, L"*").c_str(), &data));
@@ -293,13 +323,16 @@ bool PurgeWalk(const std::wstring& dir, const std::wstring& extension) {
   do {
     if (wcscmp(data.cFileName, L".") == 0 || wcscmp(data.cFileName, L"..") == 0) continue;
     std::wstring child = Join(dir, data.cFileName);
-    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      if (!(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && !PurgeWalk(child, extension))
-        ok = false;
+    const bool matches = _wcsicmp(PathFindExtensionW(data.cFileName), extension.c_str()) == 0;
+    if (IsLink(data.dwFileAttributes)) {
+      if (matches && !RemoveLink(child, data.dwFileAttributes)) ok = false;
       continue;
     }
-    if (_wcsicmp(PathFindExtensionW(data.cFileName), extension.c_str()) == 0 && !PurgeOne(child))
-      ok = false;
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      if (!PurgeWalk(child, extension)) ok = false;
+      continue;
+    }
+    if (matches && !PurgeOne(child)) ok = false;
   } while (FindNextFileW(find.Get(), &data));
   return ok;
 }
@@ -308,6 +341,7 @@ bool PurgeWalk(const std::wstring& dir, const std::wstring& extension) {
 
 bool PurgeByExtension(const std::wstring& dir, const std::wstring& extension) {
   if (dir.empty() || extension.empty() || dir.size() >= MAX_PATH) return false;
+  if (IsLink(GetFileAttributesW(dir.c_str()))) return false;
   return PurgeWalk(dir, extension);
 }
 
