@@ -306,8 +306,10 @@ bool PurgeOne(const std::wstring& file) {
   SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
   if (DeleteFileW(file.c_str()) || !Exists(file)) return true;
   if (IsDirectory(file) && RemoveDirectoryW(file.c_str())) return true;
-  std::wstring moved;
-  ScheduleDelete(MoveAside(file, &moved) ? moved : file);
+  // Deleted at restart where it is, in the folder being purged. Moved aside
+  // it would wait in the user's temp folder (or "X:\.temp"), where the user
+  // could put a link in place of the name before the restart's delete.
+  ScheduleDelete(file);
   return false;
 }
 

@@ -53,8 +53,9 @@ bool PendingMentions(const std::wstring& path) {
   if (!ReadPending(&data)) return false;
   std::wstring text(reinterpret_cast<const wchar_t*>(data.data()), data.size() / sizeof(wchar_t));
   std::wstring needle = path;
-  CharUpperW(&text[0]);
-  CharUpperW(&needle[0]);
+  // Every entry, not only the first: the list is NUL-separated.
+  CharUpperBuffW(&text[0], static_cast<DWORD>(text.size()));
+  CharUpperBuffW(&needle[0], static_cast<DWORD>(needle.size()));
   return text.find(needle) != std::wstring::npos;
 }
 
@@ -420,13 +421,28 @@ TEST_F(TempWorkspaceTest, PurgeByExtensionRefusesBadArguments) {
   EXPECT_FALSE(PurgeByExtension(std::wstring(260, L'a'), L".tmp"));
 }
 
-TEST_F(TempWorkspaceTest, PurgeByExtensionMovesAsideAndSchedulesFileInUse) {
-  std::wstring file = Path(L"in_use.tmp");
-  WriteFileText(file, "x");
-  handles_.push_back(HoldOpen(file, FILE_SHARE_READ | FILE_SHARE_WRITE));
+// What resists waits for the restart where it is: moved aside, it would wait
+// in the user's temp folder, open to a link swapped in before the restart.
+TEST_F(TempWorkspaceTest, PurgeByExtensionSchedulesFileInUseWhereItIs) {
+  // Held without delete sharing: neither deletable nor movable.
+  const std::wstring held = Path(L"in_use.tmp");
+  WriteFileText(held, "x");
+  handles_.push_back(HoldOpen(held, FILE_SHARE_READ | FILE_SHARE_WRITE));
+  // A loaded library: not deletable, but movable.
+  wchar_t self[MAX_PATH] = {};
+  std::wstring library(self, GetModuleFileNameW(nullptr, self, MAX_PATH));
+  library = library.substr(0, library.find_last_of(L'\\') + 1) + L"7z.dll";
+  const std::wstring loaded = Path(L"loaded.tmp");
+  ASSERT_TRUE(CopyFileW(library.c_str(), loaded.c_str(), FALSE));
+  HMODULE module = LoadLibraryW(loaded.c_str());
+  ASSERT_NE(module, nullptr);
+
   EXPECT_FALSE(PurgeByExtension(root_, L".tmp"));
-  EXPECT_TRUE(Exists(file));  // no delete sharing: neither deletable nor movable
-  EXPECT_TRUE(PendingMentions(file));
+  for (const std::wstring& file : {held, loaded}) {
+    EXPECT_TRUE(Exists(file)) << base::WideToUtf8(file);
+    EXPECT_TRUE(PendingMentions(file)) << base::WideToUtf8(file);
+  }
+  FreeLibrary(module);
 }
 
 }  // namespace
