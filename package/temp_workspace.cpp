@@ -88,8 +88,10 @@ bool RemoveLink(const std::wstring& path, DWORD attrs) {
                                         nullptr, OPEN_EXISTING,
                                         FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS,
                                         nullptr));
-    FILE_BASIC_INFO info = {};
-    info.FileAttributes = (attrs & ~FILE_ATTRIBUTE_READONLY) | FILE_ATTRIBUTE_NORMAL;
+    constexpr DWORD kSettable = FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                FILE_ATTRIBUTE_NOT_CONTENT_INDEXED | FILE_ATTRIBUTE_TEMPORARY;
+    FILE_BASIC_INFO info = {};  // zero times: left as they are
+    info.FileAttributes = (attrs & kSettable) ? (attrs & kSettable) : FILE_ATTRIBUTE_NORMAL;
     if (link) SetFileInformationByHandle(link.Get(), FileBasicInfo, &info, sizeof(info));
   }
   if ((attrs & FILE_ATTRIBUTE_DIRECTORY) && RemoveDirectoryW(path.c_str())) return true;
@@ -327,7 +329,8 @@ bool PurgeWalk(const std::wstring& dir, const std::wstring& extension) {
     std::wstring child = Join(dir, data.cFileName);
     const bool matches = _wcsicmp(PathFindExtensionW(data.cFileName), extension.c_str()) == 0;
     if (IsLink(data.dwFileAttributes)) {
-      if (matches && !RemoveLink(child, data.dwFileAttributes)) ok = false;
+      const bool file_link = !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+      if (matches && file_link && !RemoveLink(child, data.dwFileAttributes)) ok = false;
       continue;
     }
     if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
