@@ -13,6 +13,7 @@ namespace {
 constexpr int kNameTries = 10;
 
 GuidGenerator g_guid_generator = nullptr;
+TreeWalkHook g_tree_walk_hook = nullptr;
 
 HRESULT GenerateGuid(GUID* guid) {
   return g_guid_generator ? g_guid_generator(guid) : CoCreateGuid(guid);
@@ -98,17 +99,50 @@ bool RemoveLink(const std::wstring& path, DWORD attrs) {
   return DeleteFileW(path.c_str()) != FALSE;
 }
 
+// Holds `dir` open while it is walked, so that it stays the directory that
+// was looked at: without write or delete sharing nobody can rename or delete
+// it, nor turn it into a junction (that takes write access), until the handle
+// closes; and Windows refuses to rename a folder while anything below it is
+// open, so the folders above it stay as well. Only attribute and listing
+// access: other readers are not in the way. Invalid when it cannot be held.
+base::ScopedHandle HoldDirectory(const std::wstring& dir) {
+  return base::ScopedHandle(CreateFileW(dir.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES, FILE_SHARE_READ,
+                                        nullptr, OPEN_EXISTING,
+                                        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+}
+
+// What a walk finds at `dir` once it holds it: kWalk a directory to
+// enumerate, kLink a link to remove as such, kSkip anything else (missing, a
+// file, or held by someone who may still change it).
+enum class DirState { kWalk, kLink, kSkip };
+
+DirState CheckHeldDirectory(const std::wstring& dir, const base::ScopedHandle& held, DWORD* attrs) {
+  // Read by name after the hold: the name cannot change any more.
+  *attrs = GetFileAttributesW(dir.c_str());
+  if (IsLink(*attrs)) return DirState::kLink;
+  if (*attrs == INVALID_FILE_ATTRIBUTES || !(*attrs & FILE_ATTRIBUTE_DIRECTORY) || !held) return DirState::kSkip;
+  if (g_tree_walk_hook) g_tree_walk_hook(dir);
+  return DirState::kWalk;
+}
+
 // Walks one directory level. `remove_file` decides how files go; returns
 // whether everything below `dir` and `dir` itself are gone. Every directory is
-// looked at right before it is enumerated, the one given included: one that
-// is a link by then is removed as a link, so the walk never leaves the tree.
+// held and looked at before it is enumerated, the one given included: one
+// that is a link is removed as a link, so the walk never leaves the tree.
 template <class RemoveFile>
 bool RemoveTreeWith(const std::wstring& dir, const wchar_t* pattern,
                     RemoveFile&& remove_file) {
-  const DWORD dir_attrs = GetFileAttributesW(dir.c_str());
-  if (dir_attrs == INVALID_FILE_ATTRIBUTES) return false;
-  if (IsLink(dir_attrs)) return RemoveLink(dir, dir_attrs);
-  if (!(dir_attrs & FILE_ATTRIBUTE_DIRECTORY)) return false;
+  base::ScopedHandle held = HoldDirectory(dir);
+  DWORD dir_attrs = 0;
+  switch (CheckHeldDirectory(dir, held, &dir_attrs)) {
+    case DirState::kLink:
+      held.Reset();
+      return RemoveLink(dir, dir_attrs);
+    case DirState::kSkip:
+      return false;
+    case DirState::kWalk:
+      break;
+  }
   bool ok = true;
   ClearReadOnly(dir);
   WIN32_FIND_DATAW data;
@@ -127,11 +161,18 @@ bool RemoveTreeWith(const std::wstring& dir, const wchar_t* pattern,
     } while (FindNextFileW(find.Get(), &data));
     find.Reset();  // the directory cannot go while it is being enumerated
   }
+  held.Reset();  // nor while it is held
   if (!RemoveDirectoryW(dir.c_str())) ok = false;
   return ok;
 }
 
 }  // namespace
+
+TreeWalkHook SetTreeWalkHookForTesting(TreeWalkHook hook) {
+  TreeWalkHook previous = g_tree_walk_hook;
+  g_tree_walk_hook = hook;
+  return previous;
+}
 
 GuidGenerator SetGuidGeneratorForTesting(GuidGenerator generator) {
   GuidGenerator previous = g_guid_generator;
@@ -316,10 +357,13 @@ bool PurgeOne(const std::wstring& file) {
 }
 
 bool PurgeWalk(const std::wstring& dir, const std::wstring& extension) {
-  // Only real directories are walked: a link found here (or swapped in since
-  // the parent was read) leads out of the tree.
-  const DWORD dir_attrs = GetFileAttributesW(dir.c_str());
-  if (IsLink(dir_attrs)) return true;
+  // Only directories held as they are walked: a link found here (or swapped
+  // in since the parent was read) leads out of the tree.
+  const base::ScopedHandle held = HoldDirectory(dir);
+  DWORD dir_attrs = 0;
+  const DirState state = CheckHeldDirectory(dir, held, &dir_attrs);
+  if (state == DirState::kLink) return true;
+  if (state == DirState::kSkip) return false;
   bool ok = true;
   WIN32_FIND_DATAW data;
   ScopedFind find(FindFirstFileW(Join(dir, L"*").c_str(), &data));

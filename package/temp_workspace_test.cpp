@@ -132,14 +132,18 @@ bool RunUnixTool(const char* command_line, const std::vector<std::wstring>& path
   return true;
 }
 
+bool IsLinkPath(const std::wstring& path) {
+  const DWORD attrs = GetFileAttributesW(path.c_str());
+  return attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
 // Makes `link` a symbolic link to the directory `target`: Wine shows a Unix
 // symbolic link as a reparse point, as Windows shows a junction, but makes
 // none through CreateSymbolicLinkW.
 bool MakeDirectoryLink(const std::wstring& target, const std::wstring& link) {
   if (!RunUnixTool("ln -s", {target, link})) return false;
   for (int i = 0; i < 50; ++i, Sleep(100)) {
-    const DWORD attrs = GetFileAttributesW(link.c_str());
-    if (attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_REPARSE_POINT)) return true;
+    if (IsLinkPath(link)) return true;
   }
   return false;
 }
@@ -372,6 +376,47 @@ TEST_F(TempWorkspaceTest, RemovalNeverFollowsALink) {
   }
   RunUnixTool("rm -f", links);
   for (int i = 0; i < 50 && Exists(links.back()); ++i) Sleep(100);
+}
+
+// The walk swaps "tree\\sub" for a link to "outside" right before it
+// enumerates it, as another process of the user could.
+std::wstring g_swap_dir;
+std::wstring g_swap_target;
+void SwapForLink(const std::wstring& dir) {
+  if (dir != g_swap_dir || !MoveFileW(dir.c_str(), (dir + L"_moved").c_str())) return;
+  MakeDirectoryLink(g_swap_target, dir);
+}
+
+TEST_F(TempWorkspaceTest, FolderSwappedForALinkDuringTheWalkIsNotFollowed) {
+  const std::wstring outside = Path(L"outside");
+  const std::wstring canary = outside + L"\\canary.tmp";
+  ASSERT_TRUE(CreateDirectories(outside, nullptr));
+  WriteFileText(canary, "keep");
+  const std::pair<const char*, bool (*)(const std::wstring&)> removals[] = {
+      {"DeleteTree", [](const std::wstring& tree) { return DeleteTree(tree); }},
+      {"RemoveTreeCounted",
+       [](const std::wstring& tree) {
+         unsigned long long counter = 0;
+         return RemoveTreeCounted(tree, &counter, nullptr);
+       }},
+      {"PurgeByExtension", [](const std::wstring& tree) { return PurgeByExtension(tree, L".tmp"); }},
+  };
+  for (const auto& removal : removals) {
+    const std::wstring tree = Path(L"tree");
+    ASSERT_TRUE(CreateDirectories(tree + L"\\sub", nullptr));
+    WriteFileText(tree + L"\\sub\\own.tmp", "x");
+    g_swap_dir = tree + L"\\sub";
+    g_swap_target = outside;
+    SetTreeWalkHookForTesting(SwapForLink);
+    removal.second(tree);
+    SetTreeWalkHookForTesting(nullptr);
+    EXPECT_TRUE(Exists(canary)) << removal.first;
+    EXPECT_FALSE(Exists(tree + L"\\sub\\own.tmp")) << removal.first << ": the folder was walked as it was";
+    if (IsLinkPath(g_swap_dir)) RunUnixTool("rm -f", {g_swap_dir});
+    for (int i = 0; i < 50 && Exists(g_swap_dir); ++i) Sleep(100);
+    DeleteTree(tree);
+    DeleteTree(tree + L"\\sub_moved");
+  }
 }
 
 class CountingObserver : public IRemoveObserver {
