@@ -59,6 +59,47 @@ bool PendingMentions(const std::wstring& path) {
   return text.find(needle) != std::wstring::npos;
 }
 
+// Runs the Unix tool `command` (with its options) on the Unix names of
+// `paths`: Wine starts Unix programs too. False when this is not Wine. The
+// process handle of a Unix program does not tell when it is done: callers
+// look for its effect.
+bool RunUnixTool(const char* command_line, const std::vector<std::wstring>& paths) {
+  using UnixName = char*(CDECL*)(const wchar_t*);
+  const auto unix_name = reinterpret_cast<UnixName>(
+      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name"));
+  if (!unix_name) return false;
+  std::string command = std::string("Z:\\bin\\") + command_line;
+  for (const std::wstring& path : paths) {
+    const char* name = unix_name(path.c_str());
+    // Wine hands a Unix program its words unquoted: blanks cannot pass.
+    if (!name || strchr(name, ' ')) return false;
+    command += std::string(" ") + name;
+  }
+  STARTUPINFOA startup = {sizeof(startup)};
+  PROCESS_INFORMATION info = {};
+  if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+    return false;
+  CloseHandle(info.hThread);
+  CloseHandle(info.hProcess);
+  return true;
+}
+
+bool IsLinkPath(const std::wstring& path) {
+  const DWORD attrs = GetFileAttributesW(path.c_str());
+  return attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+// Makes `link` a symbolic link to the directory `target`: Wine shows a Unix
+// symbolic link as a reparse point, as Windows shows a junction, but makes
+// none through CreateSymbolicLinkW.
+bool MakeDirectoryLink(const std::wstring& target, const std::wstring& link) {
+  if (!RunUnixTool("ln -s", {target, link})) return false;
+  for (int i = 0; i < 50; ++i, Sleep(100)) {
+    if (IsLinkPath(link)) return true;
+  }
+  return false;
+}
+
 // A fresh directory under the user's temp folder, removed with its content
 // afterwards; the restart queue is put back as it was.
 class TempWorkspaceTest : public ::testing::Test {
@@ -107,47 +148,6 @@ HRESULT WINAPI CountingGuid(GUID* guid) {
                {0xDE, 0xAD, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06}};
   return S_OK;
 }
-// Runs the Unix tool `command` (with its options) on the Unix names of
-// `paths`: Wine starts Unix programs too. False when this is not Wine. The
-// process handle of a Unix program does not tell when it is done: callers
-// look for its effect.
-bool RunUnixTool(const char* command_line, const std::vector<std::wstring>& paths) {
-  using UnixName = char*(CDECL*)(const wchar_t*);
-  const auto unix_name = reinterpret_cast<UnixName>(
-      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name"));
-  if (!unix_name) return false;
-  std::string command = std::string("Z:\\bin\\") + command_line;
-  for (const std::wstring& path : paths) {
-    const char* name = unix_name(path.c_str());
-    // Wine hands a Unix program its words unquoted: blanks cannot pass.
-    if (!name || strchr(name, ' ')) return false;
-    command += std::string(" ") + name;
-  }
-  STARTUPINFOA startup = {sizeof(startup)};
-  PROCESS_INFORMATION info = {};
-  if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
-    return false;
-  CloseHandle(info.hThread);
-  CloseHandle(info.hProcess);
-  return true;
-}
-
-bool IsLinkPath(const std::wstring& path) {
-  const DWORD attrs = GetFileAttributesW(path.c_str());
-  return attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_REPARSE_POINT);
-}
-
-// Makes `link` a symbolic link to the directory `target`: Wine shows a Unix
-// symbolic link as a reparse point, as Windows shows a junction, but makes
-// none through CreateSymbolicLinkW.
-bool MakeDirectoryLink(const std::wstring& target, const std::wstring& link) {
-  if (!RunUnixTool("ln -s", {target, link})) return false;
-  for (int i = 0; i < 50; ++i, Sleep(100)) {
-    if (IsLinkPath(link)) return true;
-  }
-  return false;
-}
-
 std::wstring CountingName(int n) {
   wchar_t text[64];
   swprintf(text, 64, L"{%08X-ABCD-beef-DEAD-010203040506}.tmp", n);
@@ -336,62 +336,20 @@ TEST_F(TempWorkspaceTest, DeleteTreeReportsLockedFileButRemovesTheRest) {
   EXPECT_FALSE(Exists(tree + L"\\z"));
 }
 
-// A link that is the tree itself or one of its folders is not walked:
-// whatever it points at stays, whichever removal meets it. (Windows removes
-// such a link with RemoveDirectoryW; Wine cannot remove one through Win32.)
-TEST_F(TempWorkspaceTest, RemovalNeverFollowsALink) {
-  const std::wstring outside = Path(L"outside");
-  const std::wstring canary = outside + L"\\canary.tmp";
-  struct Case {
-    const wchar_t* name;
-    bool (*remove)(const std::wstring& tree);
-  };
-  const Case removals[] = {
-      {L"DeleteTree", [](const std::wstring& tree) { return DeleteTree(tree); }},
-      {L"RemoveTreeCounted",
-       [](const std::wstring& tree) {
-         unsigned long long counter = 0;
-         return RemoveTreeCounted(tree, &counter, nullptr);
-       }},
-      {L"PurgeByExtension", [](const std::wstring& tree) { return PurgeByExtension(tree, L".tmp"); }},
-  };
-  std::vector<std::wstring> links;
-  for (const Case& c : removals) {
-    ASSERT_TRUE(CreateDirectories(outside, nullptr));
-    SetFileAttributesW(canary.c_str(), FILE_ATTRIBUTE_NORMAL);
-    WriteFileText(canary, "keep");
-    ASSERT_TRUE(SetFileAttributesW(canary.c_str(), FILE_ATTRIBUTE_READONLY));
-    const std::wstring tree = Path(c.name);
-    ASSERT_TRUE(CreateDirectories(tree + L"\\a", nullptr));
-    links.push_back(tree + L"\\a\\inner");
-    ASSERT_TRUE(MakeDirectoryLink(outside, links.back())) << "needs Wine";
-    links.push_back(tree + L"_link");
-    ASSERT_TRUE(MakeDirectoryLink(outside, links.back()));
-
-    c.remove(links.back());
-    EXPECT_TRUE(Exists(canary)) << base::WideToUtf8(c.name) << ": the tree given was a link";
-    c.remove(tree);
-    EXPECT_TRUE(Exists(canary)) << base::WideToUtf8(c.name) << ": a folder in the tree was a link";
-    EXPECT_TRUE(GetFileAttributesW(canary.c_str()) & FILE_ATTRIBUTE_READONLY) << base::WideToUtf8(c.name);
-  }
-  RunUnixTool("rm -f", links);
-  for (int i = 0; i < 50 && Exists(links.back()); ++i) Sleep(100);
-}
-
-// The walk swaps "tree\\sub" for a link to "outside" right before it
-// enumerates it, as another process of the user could.
+// The walk finds "<tree>\a\sub" swapped for a link right before it
+// enumerates it, as another process of the user could arrange.
 std::wstring g_swap_dir;
 std::wstring g_swap_target;
 void SwapForLink(const std::wstring& dir) {
-  if (dir != g_swap_dir || !MoveFileW(dir.c_str(), (dir + L"_moved").c_str())) return;
-  MakeDirectoryLink(g_swap_target, dir);
+  if (dir == g_swap_dir && MoveFileW(dir.c_str(), (dir + L"_moved").c_str())) MakeDirectoryLink(g_swap_target, dir);
 }
 
-TEST_F(TempWorkspaceTest, FolderSwappedForALinkDuringTheWalkIsNotFollowed) {
+// Whether the tree given is a link, holds one, or has a folder swapped for
+// one during the walk, what the link points at stays. (Windows removes such a
+// link with RemoveDirectoryW; Wine cannot remove one through Win32.)
+TEST_F(TempWorkspaceTest, RemovalsNeverFollowALink) {
   const std::wstring outside = Path(L"outside");
   const std::wstring canary = outside + L"\\canary.tmp";
-  ASSERT_TRUE(CreateDirectories(outside, nullptr));
-  WriteFileText(canary, "keep");
   const std::pair<const char*, bool (*)(const std::wstring&)> removals[] = {
       {"DeleteTree", [](const std::wstring& tree) { return DeleteTree(tree); }},
       {"RemoveTreeCounted",
@@ -401,22 +359,35 @@ TEST_F(TempWorkspaceTest, FolderSwappedForALinkDuringTheWalkIsNotFollowed) {
        }},
       {"PurgeByExtension", [](const std::wstring& tree) { return PurgeByExtension(tree, L".tmp"); }},
   };
+  std::vector<std::wstring> links;
   for (const auto& removal : removals) {
-    const std::wstring tree = Path(L"tree");
-    ASSERT_TRUE(CreateDirectories(tree + L"\\sub", nullptr));
-    WriteFileText(tree + L"\\sub\\own.tmp", "x");
-    g_swap_dir = tree + L"\\sub";
+    SCOPED_TRACE(removal.first);
+    ASSERT_TRUE(CreateDirectories(outside, nullptr));
+    SetFileAttributesW(canary.c_str(), FILE_ATTRIBUTE_NORMAL);
+    WriteFileText(canary, "keep");
+    ASSERT_TRUE(SetFileAttributesW(canary.c_str(), FILE_ATTRIBUTE_READONLY));
+    const std::wstring tree = Path(L"tree") + base::Utf8ToWide(removal.first);
+    ASSERT_TRUE(CreateDirectories(tree + L"\\a\\sub", nullptr));
+    WriteFileText(tree + L"\\a\\sub\\own.tmp", "x");
+    for (const wchar_t* link : {L"_link", L"\\inner"}) {
+      links.push_back(tree + link);
+      ASSERT_TRUE(MakeDirectoryLink(outside, links.back())) << "needs Wine";
+    }
+
+    removal.second(tree + L"_link");
+    EXPECT_TRUE(Exists(canary)) << "the tree given was a link";
+    g_swap_dir = tree + L"\\a\\sub";
     g_swap_target = outside;
     SetTreeWalkHookForTesting(SwapForLink);
     removal.second(tree);
     SetTreeWalkHookForTesting(nullptr);
-    EXPECT_TRUE(Exists(canary)) << removal.first;
-    EXPECT_FALSE(Exists(tree + L"\\sub\\own.tmp")) << removal.first << ": the folder was walked as it was";
-    if (IsLinkPath(g_swap_dir)) RunUnixTool("rm -f", {g_swap_dir});
-    for (int i = 0; i < 50 && Exists(g_swap_dir); ++i) Sleep(100);
-    DeleteTree(tree);
-    DeleteTree(tree + L"\\sub_moved");
+    EXPECT_TRUE(Exists(canary)) << "a folder in the tree was or became a link";
+    EXPECT_TRUE(GetFileAttributesW(canary.c_str()) & FILE_ATTRIBUTE_READONLY);
+    EXPECT_FALSE(Exists(g_swap_dir + L"\\own.tmp")) << "the folder was walked as it was";
+    if (IsLinkPath(g_swap_dir)) links.push_back(g_swap_dir);
   }
+  RunUnixTool("rm -f", links);
+  for (int i = 0; i < 50 && Exists(links.back()); ++i) Sleep(100);
 }
 
 class CountingObserver : public IRemoveObserver {
