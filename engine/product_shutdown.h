@@ -37,10 +37,10 @@ void CloseRunningProduct(const std::vector<std::wstring>& window_classes,
 
 // Ends (exit code 0) every process whose program lies in `dir` or below it
 // (IsInDirectory: "C:\App" never matches "C:\Apple\x.exe", which belongs to
-// someone else). The calling process and the process
-// that started it are never ended. FALSE for a directory shorter than 4 or
-// longer than MAX_PATH characters, or when the process list cannot be read;
-// `ended` receives the number ended.
+// someone else). The calling process and the process that started it are
+// never ended. FALSE for a directory shorter than 4 or longer than MAX_PATH
+// characters, or when the process list cannot be read; `ended` receives the
+// number ended.
 int EndProcessesUnder(const std::wstring& dir, int* ended = nullptr);
 
 // Ends (exit code 0) every process whose program path equals `path` without
