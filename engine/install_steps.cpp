@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <cwctype>
+
 #include "engine/autorun.h"
 #include "engine/browser_engine.h"
 #include "engine/file_placement.h"
@@ -17,21 +19,72 @@
 #include "telemetry/setup_statistics.h"
 
 namespace engine {
+namespace {
+
+bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+
+// Characters of "X:" or "\\server\share" at the start of an absolute path;
+// 0 when `path` is neither.
+size_t RootChars(const std::wstring& path) {
+  if (path.size() >= 3 && iswalpha(path[0]) && path[1] == L':' && IsSeparator(path[2])) return 2;
+  if (path.size() < 3 || !IsSeparator(path[0]) || !IsSeparator(path[1]) || IsSeparator(path[2])) return 0;
+  size_t pos = 2;
+  while (pos < path.size() && !IsSeparator(path[pos])) ++pos;  // server
+  const size_t share = ++pos;
+  while (pos < path.size() && !IsSeparator(path[pos])) ++pos;
+  return pos > share ? pos : 0;
+}
+
+const wchar_t* CleanupRefusal(const std::wstring& dir) {
+  if (dir.empty()) return L"empty";
+  // GetFullPathNameW leaves these as they are: "." and ".." would stay.
+  if (dir.compare(0, 4, L"\\\\?\\") == 0 || dir.compare(0, 4, L"\\\\.\\") == 0 ||
+      dir.compare(0, 4, L"\\??\\") == 0) {
+    return L"device path";
+  }
+  if (RootChars(dir) == 0) return L"not absolute";
+  size_t end = dir.size();
+  while (end > 0 && IsSeparator(dir[end - 1])) --end;
+  size_t begin = end;
+  while (begin > 0 && !IsSeparator(dir[begin - 1])) --begin;
+  // Windows drops trailing dots and blanks from a name: "." and ".. " are no names.
+  if (dir.find_first_not_of(L". ", begin) >= end) return L"no folder name";
+  wchar_t full[MAX_PATH * 2] = {};
+  const DWORD n = GetFullPathNameW(dir.c_str(), MAX_PATH * 2, full, nullptr);
+  if (n == 0 || n >= MAX_PATH * 2) return L"unresolved";
+  std::wstring resolved(full, n);
+  while (!resolved.empty() && IsSeparator(resolved.back())) resolved.pop_back();
+  const size_t root = RootChars(resolved + L"\\");
+  if (root == 0 || resolved.size() <= root) return L"root";
+  return nullptr;
+}
+
+}  // namespace
+
+bool IsCleanableInstallDir(const std::wstring& install_dir) {
+  const wchar_t* refusal = CleanupRefusal(install_dir);
+  if (refusal) LogUtils::SmartLog(L"clean-up refused (%s): %s", refusal, install_dir.c_str());
+  return refusal == nullptr;
+}
 
 void CSystemInstallSteps::CloseRunningProduct(const std::vector<std::wstring>& window_classes,
                                               const std::wstring& install_dir) {
   engine::CloseRunningProduct(window_classes, install_dir);
 }
 
+// The clean-ups run elevated on whatever directory arrived (from "/DIR", the
+// registry or the wizard): on a root or a stray path they would strip files
+// that are not the product's.
 void CSystemInstallSteps::PrunePendingRenames(const std::wstring& install_dir) {
-  engine::PrunePendingRenames(install_dir);
+  if (IsCleanableInstallDir(install_dir)) engine::PrunePendingRenames(install_dir);
 }
 
 void CSystemInstallSteps::DeleteTempFiles(const std::wstring& install_dir) {
-  package::PurgeByExtension(install_dir, L".tmp");
+  if (IsCleanableInstallDir(install_dir)) package::PurgeByExtension(install_dir, L".tmp");
 }
 
 void CSystemInstallSteps::DeleteUpdateFolder(const std::wstring& install_dir) {
+  if (!IsCleanableInstallDir(install_dir)) return;
   const std::wstring update = JoinPath(install_dir, L"update");
   if (GetFileAttributesW(update.c_str()) != INVALID_FILE_ATTRIBUTES) package::DeleteTree(update);
 }

@@ -50,6 +50,14 @@ class IInstallSteps {
   virtual void AbortSetup(const std::wstring& staging_dir) = 0;
 };
 
+// Whether the clean-ups of a reinstall (the "*.tmp" purge, the "update"
+// folder, the pending renames) may run on `install_dir`: an absolute path on
+// a drive ("X:\...") or a share ("\\server\share\...") that names a folder
+// below the root, whose last part is a name (not "." or ".."). Roots,
+// relative and device paths ("\\?\", "\\.\") are refused, with a log line:
+// the install goes on without the clean-ups.
+bool IsCleanableInstallDir(const std::wstring& install_dir);
+
 // The real machine.
 class CSystemInstallSteps : public IInstallSteps {
  public:

@@ -3,6 +3,7 @@
 #include <cwchar>
 
 #include "base/scoped_handle.h"
+#include "engine/process_image.h"
 
 namespace engine {
 namespace {
@@ -14,8 +15,6 @@ constexpr DWORD kFirstReadBytes = 0x80000;
 constexpr int kReadAttempts = 10;
 // "\??\" in front of every path the session manager reads.
 constexpr size_t kNativePrefixChars = 4;
-
-bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 
 // Reads the next string starting at `*pos`; it may lack its terminator at
 // the very end of the data.
@@ -34,13 +33,9 @@ const wchar_t* AfterPrefix(const std::wstring& path) {
 }  // namespace
 
 bool CRegPendingFileRename::InDirectory(const wchar_t* path, const std::wstring& install_dir) {
-  size_t len = install_dir.size();
-  while (len > 0 && IsSeparator(install_dir[len - 1])) --len;
-  if (!path || len == 0) return false;
-  if (wcslen(path) < len || _wcsnicmp(path, install_dir.c_str(), len) != 0) return false;
   // "C:\Apps\Pelorix" must not claim "C:\Apps\Pelorix2\x", which belongs to
   // someone else.
-  return path[len] == L'\0' || IsSeparator(path[len]);
+  return path && IsInDirectory(path, install_dir);
 }
 
 size_t CRegPendingFileRename::Filter(const wchar_t* data, size_t chars,

@@ -59,6 +59,14 @@ std::wstring UpperCase(std::wstring text) {
   return text;
 }
 
+bool IsInDirectory(const std::wstring& path, const std::wstring& dir) {
+  size_t len = dir.size();
+  while (len > 0 && (dir[len - 1] == L'\\' || dir[len - 1] == L'/')) --len;
+  if (len == 0 || path.size() < len) return false;
+  if (UpperCase(path.substr(0, len)) != UpperCase(dir.substr(0, len))) return false;
+  return path.size() == len || path[len] == L'\\' || path[len] == L'/';
+}
+
 bool EnableDebugPrivilege() {
   base::ScopedHandle token;
   if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, token.Receive())) {

@@ -29,6 +29,11 @@ std::wstring ExpandShortName(const std::wstring& path);
 // Upper case, for the shutdown step's comparisons.
 std::wstring UpperCase(std::wstring text);
 
+// Whether `path` is the directory `dir` or lies below it, compared without
+// case on a path boundary: "C:\App" (with or without a trailing "\") holds
+// "C:\App\x.exe" but not "C:\Apple\x.exe". Never for an empty `dir`.
+bool IsInDirectory(const std::wstring& path, const std::wstring& dir);
+
 // Enables "SeDebugPrivilege" in the process token, so that other users'
 // processes can be opened. Whether it was enabled.
 bool EnableDebugPrivilege();

@@ -61,9 +61,7 @@ void CloseRunningProduct(const std::vector<std::wstring>& window_classes,
 int EndProcessesUnder(const std::wstring& dir, int* ended) {
   if (ended) *ended = 0;
   if (dir.size() < kMinDirChars || dir.size() > MAX_PATH) return FALSE;
-  const std::wstring prefix = UpperCase(dir);
-  return EndMatching([&prefix](const std::wstring& image) { return image.compare(0, prefix.size(), prefix) == 0; },
-                     ended);
+  return EndMatching([&dir](const std::wstring& image) { return IsInDirectory(image, dir); }, ended);
 }
 
 int EndProcessByPath(const std::wstring& path, int* ended) {

@@ -35,12 +35,12 @@ bool PostUninstallBroadcast();
 void CloseRunningProduct(const std::vector<std::wstring>& window_classes,
                          const std::wstring& install_dir);
 
-// Ends (exit code 0) every process whose program path starts with `dir`,
-// compared without case over the length of `dir` - a plain prefix test, so
-// "C:\App" also matches "C:\Apple\x.exe". The calling process and the process
-// that started it are never ended. FALSE for a directory shorter than 4 or
-// longer than MAX_PATH characters, or when the process list cannot be read;
-// `ended` receives the number ended.
+// Ends (exit code 0) every process whose program lies in `dir` or below it
+// (IsInDirectory: "C:\App" never matches "C:\Apple\x.exe", which belongs to
+// someone else). The calling process and the process that started it are
+// never ended. FALSE for a directory shorter than 4 or longer than MAX_PATH
+// characters, or when the process list cannot be read; `ended` receives the
+// number ended.
 int EndProcessesUnder(const std::wstring& dir, int* ended = nullptr);
 
 // Ends (exit code 0) every process whose program path equals `path` without

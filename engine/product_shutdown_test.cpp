@@ -10,6 +10,7 @@
 
 #include "base/scoped_handle.h"
 #include "engine/placement_test_support.h"
+#include "engine/process_image.h"
 #include "engine/product_registration.h"
 #include "package/temp_workspace.h"
 
@@ -111,24 +112,48 @@ bool WaitForRecord(const std::wstring& record, const std::string& line, DWORD ms
   }
 }
 
-TEST(EndProcessesUnder, EndsEveryProcessWhosePathStartsWithTheDirectory) {
+TEST(EndProcessesUnder, EndsTheProcessesInTheDirectoryAndBelowOnly) {
   ScopedTempDir root;
   ASSERT_TRUE(root.IsValid());
-  auto inside = Sleeper(root.Child(L"App\\x.exe"));
-  auto deeper = Sleeper(root.Child(L"App\\bin\\tools\\y.exe"));
-  auto apple = Sleeper(root.Child(L"Apple\\x.exe"));  // a plain prefix test matches this too
-  auto shorter = Sleeper(root.Child(L"Ap\\x.exe"));
-  auto other = Sleeper(root.Child(L"Other\\App\\x.exe"));
-  for (auto* h : {inside.get(), deeper.get(), apple.get(), shorter.get(), other.get()}) ASSERT_TRUE(h->started());
+  for (const wchar_t* dir : {L"App", L"App\\"}) {
+    auto inside = Sleeper(root.Child(L"App\\x.exe"));
+    auto deeper = Sleeper(root.Child(L"App\\bin\\tools\\y.exe"));
+    auto apple = Sleeper(root.Child(L"Apple\\x.exe"));  // shares the text, not the folder
+    auto shorter = Sleeper(root.Child(L"Ap\\x.exe"));
+    auto other = Sleeper(root.Child(L"Other\\App\\x.exe"));
+    for (auto* h : {inside.get(), deeper.get(), apple.get(), shorter.get(), other.get()}) ASSERT_TRUE(h->started());
 
-  int ended = -1;
-  EXPECT_EQ(TRUE, EndProcessesUnder(root.Child(L"App"), &ended));
-  EXPECT_EQ(3, ended);
-  EXPECT_EQ(0, inside->ExitCode());
-  EXPECT_EQ(0, deeper->ExitCode());
-  EXPECT_EQ(0, apple->ExitCode());
-  EXPECT_TRUE(shorter->Running());
-  EXPECT_TRUE(other->Running());
+    int ended = -1;
+    EXPECT_EQ(TRUE, EndProcessesUnder(root.Child(dir), &ended)) << dir;
+    EXPECT_EQ(2, ended) << dir;
+    EXPECT_EQ(0, inside->ExitCode()) << dir;
+    EXPECT_EQ(0, deeper->ExitCode()) << dir;
+    EXPECT_TRUE(apple->Running()) << dir;
+    EXPECT_TRUE(shorter->Running()) << dir;
+    EXPECT_TRUE(other->Running()) << dir;
+  }
+}
+
+TEST(EndProcessesUnder, MatchesOnAPathBoundary) {
+  const struct {
+    const wchar_t* image;
+    const wchar_t* dir;
+    bool in;
+  } cases[] = {
+      {L"C:\\Program Files\\x.exe", L"C:\\Prog", false},
+      {L"C:\\ProgramData\\y.exe", L"C:\\Prog", false},
+      {L"C:\\Prog\\x.exe", L"C:\\Prog", true},
+      {L"C:\\Prog\\x.exe", L"C:\\Prog\\", true},
+      {L"C:\\Prog\\a\\b\\x.exe", L"c:\\PROG", true},
+      {L"C:\\Prog", L"C:\\Prog\\", true},
+      {L"C:\\Pro", L"C:\\Prog", false},
+      {L"C:\\Prog2\\x.exe", L"C:\\Prog", false},
+      {L"C:\\Prog\\x.exe", L"", false},
+      {L"D:\\Prog\\x.exe", L"C:\\Prog", false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.in, IsInDirectory(UpperCase(c.image), c.dir)) << c.image << L" in " << c.dir;
+  }
 }
 
 TEST(EndProcessesUnder, ComparesWithoutCase) {

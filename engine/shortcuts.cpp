@@ -67,14 +67,15 @@ void RemoveOldLinks(const ShortcutFolders& folders) {
   for (const std::wstring* programs : {&folders.common_programs, &folders.user_programs}) {
     if (!programs->empty()) package::DeleteTree(JoinPath(*programs, kStartMenuFolderName));
   }
-  for (const std::wstring* desktop : {&folders.common_desktop, &folders.user_desktop}) {
-    if (desktop->empty()) continue;
-    const std::wstring link = JoinPath(*desktop, kProductLinkName);
-    // A link held open by the shell goes at the next restart instead.
-    if (GetFileAttributesW(link.c_str()) != INVALID_FILE_ATTRIBUTES) {
-      package::DeleteOrSchedule(link);
-    }
+  // A link held open by the shell goes at the next restart instead, but only
+  // from the all-users desktop: the user's own desktop is the user's to
+  // change, and a name there could be a link to a system file by the time
+  // the restart deletes it.
+  if (!folders.common_desktop.empty()) {
+    const std::wstring link = JoinPath(folders.common_desktop, kProductLinkName);
+    if (GetFileAttributesW(link.c_str()) != INVALID_FILE_ATTRIBUTES) package::DeleteOrSchedule(link);
   }
+  if (!folders.user_desktop.empty()) DeleteFileW(JoinPath(folders.user_desktop, kProductLinkName).c_str());
 }
 
 }  // namespace

@@ -15,6 +15,8 @@
 namespace engine {
 namespace {
 
+using testing_support::PendingHasPair;
+using testing_support::ScopedPendingValue;
 using testing_support::ScopedTempDir;
 using testing_support::WriteText;
 
@@ -178,6 +180,25 @@ TEST_F(ShortcutsTest, BothChoicesOn) {
   EXPECT_FALSE(Exists(JoinPath(MenuFolder(), L"Old Help.lnk")));
   EXPECT_FALSE(Exists(JoinPath(folders_.user_programs, kStartMenuFolderName)));
   EXPECT_FALSE(Exists(JoinPath(folders_.user_desktop, kProductLinkName)));
+}
+
+// An old desktop link that cannot go now is left to the restart only on the
+// all-users desktop, never on the user's own.
+TEST_F(ShortcutsTest, HeldDesktopLinkWaitsForTheRestartOnlyOnTheCommonDesktop) {
+  ScopedPendingValue pending;
+  PlantOldLinks();
+  const std::wstring common = JoinPath(folders_.common_desktop, kProductLinkName);
+  const std::wstring user = JoinPath(folders_.user_desktop, kProductLinkName);
+  base::ScopedHandle held[2];
+  for (int i = 0; i < 2; ++i) {
+    held[i].Reset(CreateFileW((i ? user : common).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(held[i].IsValid());
+  }
+  CreateShortcuts(install_, false, true, folders_);
+  EXPECT_TRUE(PendingHasPair(L"\\??\\" + common, L""));
+  EXPECT_FALSE(PendingHasPair(L"\\??\\" + user, L""));
+  EXPECT_TRUE(Exists(user));
 }
 
 TEST_F(ShortcutsTest, ChoicesDecideWhatIsCreated) {

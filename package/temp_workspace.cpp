@@ -13,6 +13,7 @@ namespace {
 constexpr int kNameTries = 10;
 
 GuidGenerator g_guid_generator = nullptr;
+TreeWalkHook g_tree_walk_hook = nullptr;
 
 HRESULT GenerateGuid(GUID* guid) {
   return g_guid_generator ? g_guid_generator(guid) : CoCreateGuid(guid);
@@ -71,11 +72,77 @@ size_t RootLength(const std::wstring& path) {
   return 0;
 }
 
+bool IsLink(DWORD attrs) {
+  return attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+// Removes a junction, symbolic link or other reparse point itself, never what
+// it points at. SetFileAttributesW would follow the link, so a read-only flag
+// is cleared through a handle on the link (FILE_FLAG_OPEN_REPARSE_POINT).
+// Windows removes a directory link with RemoveDirectoryW; Wine shows a Unix
+// symbolic link as one but removes it only with DeleteFileW, which on Windows
+// fails on a directory of any kind.
+bool RemoveLink(const std::wstring& path, DWORD attrs) {
+  if (attrs & FILE_ATTRIBUTE_READONLY) {
+    base::ScopedHandle link(CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING,
+                                        FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS,
+                                        nullptr));
+    constexpr DWORD kSettable = FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                FILE_ATTRIBUTE_NOT_CONTENT_INDEXED | FILE_ATTRIBUTE_TEMPORARY;
+    FILE_BASIC_INFO info = {};  // zero times: left as they are
+    info.FileAttributes = (attrs & kSettable) ? (attrs & kSettable) : FILE_ATTRIBUTE_NORMAL;
+    if (link) SetFileInformationByHandle(link.Get(), FileBasicInfo, &info, sizeof(info));
+  }
+  if ((attrs & FILE_ATTRIBUTE_DIRECTORY) && RemoveDirectoryW(path.c_str())) return true;
+  return DeleteFileW(path.c_str()) != FALSE;
+}
+
+// Holds `dir` open while it is walked, so that it stays the directory that
+// was looked at: without write or delete sharing nobody can rename or delete
+// it, nor turn it into a junction (that takes write access), until the handle
+// closes; and Windows refuses to rename a folder while anything below it is
+// open, so the folders above it stay as well. Only attribute and listing
+// access: other readers are not in the way. Invalid when it cannot be held.
+base::ScopedHandle HoldDirectory(const std::wstring& dir) {
+  return base::ScopedHandle(CreateFileW(dir.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES, FILE_SHARE_READ,
+                                        nullptr, OPEN_EXISTING,
+                                        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+}
+
+// What a walk finds at `dir` once it holds it: kWalk a directory to
+// enumerate, kLink a link to remove as such, kSkip anything else (missing, a
+// file, or held by someone who may still change it).
+enum class DirState { kWalk, kLink, kSkip };
+
+DirState CheckHeldDirectory(const std::wstring& dir, const base::ScopedHandle& held, DWORD* attrs) {
+  // Read by name after the hold: the name cannot change any more.
+  *attrs = GetFileAttributesW(dir.c_str());
+  if (IsLink(*attrs)) return DirState::kLink;
+  if (*attrs == INVALID_FILE_ATTRIBUTES || !(*attrs & FILE_ATTRIBUTE_DIRECTORY) || !held) return DirState::kSkip;
+  if (g_tree_walk_hook) g_tree_walk_hook(dir);
+  return DirState::kWalk;
+}
+
 // Walks one directory level. `remove_file` decides how files go; returns
-// whether everything below `dir` and `dir` itself are gone.
+// whether everything below `dir` and `dir` itself are gone. Every directory is
+// held and looked at before it is enumerated, the one given included: one
+// that is a link is removed as a link, so the walk never leaves the tree.
 template <class RemoveFile>
 bool RemoveTreeWith(const std::wstring& dir, const wchar_t* pattern,
                     RemoveFile&& remove_file) {
+  base::ScopedHandle held = HoldDirectory(dir);
+  DWORD dir_attrs = 0;
+  switch (CheckHeldDirectory(dir, held, &dir_attrs)) {
+    case DirState::kLink:
+      held.Reset();
+      return RemoveLink(dir, dir_attrs);
+    case DirState::kSkip:
+      return false;
+    case DirState::kWalk:
+      break;
+  }
   bool ok = true;
   ClearReadOnly(dir);
   WIN32_FIND_DATAW data;
@@ -84,26 +151,28 @@ bool RemoveTreeWith(const std::wstring& dir, const wchar_t* pattern,
     do {
       if (wcscmp(data.cFileName, L".") == 0 || wcscmp(data.cFileName, L"..") == 0) continue;
       std::wstring child = Join(dir, data.cFileName);
-      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        // A junction or directory link is removed as a link; walking into it
-        // would delete whatever it points at.
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-          ClearReadOnly(child);
-          if (!RemoveDirectoryW(child.c_str())) ok = false;
-        } else if (!RemoveTreeWith(child, pattern, remove_file)) {
-          ok = false;
-        }
+      if (IsLink(data.dwFileAttributes)) {
+        if (!RemoveLink(child, data.dwFileAttributes)) ok = false;
+      } else if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        if (!RemoveTreeWith(child, pattern, remove_file)) ok = false;
       } else if (!remove_file(child)) {
         ok = false;
       }
     } while (FindNextFileW(find.Get(), &data));
     find.Reset();  // the directory cannot go while it is being enumerated
   }
+  held.Reset();  // nor while it is held
   if (!RemoveDirectoryW(dir.c_str())) ok = false;
   return ok;
 }
 
 }  // namespace
+
+TreeWalkHook SetTreeWalkHookForTesting(TreeWalkHook hook) {
+  TreeWalkHook previous = g_tree_walk_hook;
+  g_tree_walk_hook = hook;
+  return previous;
+}
 
 GuidGenerator SetGuidGeneratorForTesting(GuidGenerator generator) {
   GuidGenerator previous = g_guid_generator;
@@ -280,12 +349,21 @@ bool PurgeOne(const std::wstring& file) {
   SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
   if (DeleteFileW(file.c_str()) || !Exists(file)) return true;
   if (IsDirectory(file) && RemoveDirectoryW(file.c_str())) return true;
-  std::wstring moved;
-  ScheduleDelete(MoveAside(file, &moved) ? moved : file);
+  // Deleted at restart where it is, in the folder being purged. Moved aside
+  // it would wait in the user's temp folder (or "X:\.temp"), where the user
+  // could put a link in place of the name before the restart's delete.
+  ScheduleDelete(file);
   return false;
 }
 
 bool PurgeWalk(const std::wstring& dir, const std::wstring& extension) {
+  // Only directories held as they are walked: a link found here (or swapped
+  // in since the parent was read) leads out of the tree.
+  const base::ScopedHandle held = HoldDirectory(dir);
+  DWORD dir_attrs = 0;
+  const DirState state = CheckHeldDirectory(dir, held, &dir_attrs);
+  if (state == DirState::kLink) return true;
+  if (state == DirState::kSkip) return false;
   bool ok = true;
   WIN32_FIND_DATAW data;
   ScopedFind find(FindFirstFileW(Join(dir, L"*").c_str(), &data));
@@ -293,13 +371,17 @@ bool PurgeWalk(const std::wstring& dir, const std::wstring& extension) {
   do {
     if (wcscmp(data.cFileName, L".") == 0 || wcscmp(data.cFileName, L"..") == 0) continue;
     std::wstring child = Join(dir, data.cFileName);
-    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      if (!(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && !PurgeWalk(child, extension))
-        ok = false;
+    const bool matches = _wcsicmp(PathFindExtensionW(data.cFileName), extension.c_str()) == 0;
+    if (IsLink(data.dwFileAttributes)) {
+      const bool file_link = !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+      if (matches && file_link && !RemoveLink(child, data.dwFileAttributes)) ok = false;
       continue;
     }
-    if (_wcsicmp(PathFindExtensionW(data.cFileName), extension.c_str()) == 0 && !PurgeOne(child))
-      ok = false;
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      if (!PurgeWalk(child, extension)) ok = false;
+      continue;
+    }
+    if (matches && !PurgeOne(child)) ok = false;
   } while (FindNextFileW(find.Get(), &data));
   return ok;
 }
@@ -308,6 +390,7 @@ bool PurgeWalk(const std::wstring& dir, const std::wstring& extension) {
 
 bool PurgeByExtension(const std::wstring& dir, const std::wstring& extension) {
   if (dir.empty() || extension.empty() || dir.size() >= MAX_PATH) return false;
+  if (IsLink(GetFileAttributesW(dir.c_str()))) return false;
   return PurgeWalk(dir, extension);
 }
 

@@ -45,8 +45,11 @@ bool MoveAside(const std::wstring& path, std::wstring* new_path);
 bool DeleteOrSchedule(const std::wstring& file);
 
 // Removes a directory and everything below it. Refuses paths shorter than four
-// characters (drive roots). Keeps going after a failure; true only if
-// everything, the directory itself included, is gone.
+// characters (drive roots). A link (junction, symbolic link), whether `dir`
+// itself or found below it, is removed as a link and never walked; a
+// directory is held open while it is walked, and one that cannot be held
+// (another process may write or delete it) is left alone. Keeps going after a
+// failure; true only if everything, the directory itself included, is gone.
 bool DeleteTree(const std::wstring& dir);
 
 // Told after every file that RemoveTreeCounted handled.
@@ -62,8 +65,9 @@ bool RemoveTreeCounted(const std::wstring& dir, unsigned long long* counter,
                        IRemoveObserver* observer);
 
 // Removes every file below `dir` whose extension (with the dot, any case)
-// equals `extension`. What cannot be removed is moved aside and scheduled for
-// deletion at restart; the result is then false.
+// equals `extension`. What cannot be removed is scheduled for deletion at
+// restart where it is; the result is then false. Links are removed as links
+// (when their own name matches) and never walked, `dir` included.
 bool PurgeByExtension(const std::wstring& dir, const std::wstring& extension);
 
 // Creates `dir` and all its missing parents. `created` (optional) receives the
@@ -74,5 +78,11 @@ bool CreateDirectories(const std::wstring& dir, std::vector<std::wstring>* creat
 // collide; null restores CoCreateGuid. Returns the previous generator.
 using GuidGenerator = HRESULT(WINAPI*)(GUID*);
 GuidGenerator SetGuidGeneratorForTesting(GuidGenerator generator);
+
+// Called by DeleteTree, RemoveTreeCounted and PurgeByExtension with every
+// directory they hold and are about to enumerate, so that tests can change
+// the tree at that moment; null removes it. Returns the previous hook.
+using TreeWalkHook = void (*)(const std::wstring& dir);
+TreeWalkHook SetTreeWalkHookForTesting(TreeWalkHook hook);
 
 }  // namespace package

@@ -53,9 +53,51 @@ bool PendingMentions(const std::wstring& path) {
   if (!ReadPending(&data)) return false;
   std::wstring text(reinterpret_cast<const wchar_t*>(data.data()), data.size() / sizeof(wchar_t));
   std::wstring needle = path;
-  CharUpperW(&text[0]);
-  CharUpperW(&needle[0]);
+  // Every entry, not only the first: the list is NUL-separated.
+  CharUpperBuffW(&text[0], static_cast<DWORD>(text.size()));
+  CharUpperBuffW(&needle[0], static_cast<DWORD>(needle.size()));
   return text.find(needle) != std::wstring::npos;
+}
+
+// Runs the Unix tool `command` (with its options) on the Unix names of
+// `paths`: Wine starts Unix programs too. False when this is not Wine. The
+// process handle of a Unix program does not tell when it is done: callers
+// look for its effect.
+bool RunUnixTool(const char* command_line, const std::vector<std::wstring>& paths) {
+  using UnixName = char*(CDECL*)(const wchar_t*);
+  const auto unix_name = reinterpret_cast<UnixName>(
+      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name"));
+  if (!unix_name) return false;
+  std::string command = std::string("Z:\\bin\\") + command_line;
+  for (const std::wstring& path : paths) {
+    const char* name = unix_name(path.c_str());
+    // Wine hands a Unix program its words unquoted: blanks cannot pass.
+    if (!name || strchr(name, ' ')) return false;
+    command += std::string(" ") + name;
+  }
+  STARTUPINFOA startup = {sizeof(startup)};
+  PROCESS_INFORMATION info = {};
+  if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+    return false;
+  CloseHandle(info.hThread);
+  CloseHandle(info.hProcess);
+  return true;
+}
+
+bool IsLinkPath(const std::wstring& path) {
+  const DWORD attrs = GetFileAttributesW(path.c_str());
+  return attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+// Makes `link` a symbolic link to the directory `target`: Wine shows a Unix
+// symbolic link as a reparse point, as Windows shows a junction, but makes
+// none through CreateSymbolicLinkW.
+bool MakeDirectoryLink(const std::wstring& target, const std::wstring& link) {
+  if (!RunUnixTool("ln -s", {target, link})) return false;
+  for (int i = 0; i < 50; ++i, Sleep(100)) {
+    if (IsLinkPath(link)) return true;
+  }
+  return false;
 }
 
 // A fresh directory under the user's temp folder, removed with its content
@@ -294,6 +336,60 @@ TEST_F(TempWorkspaceTest, DeleteTreeReportsLockedFileButRemovesTheRest) {
   EXPECT_FALSE(Exists(tree + L"\\z"));
 }
 
+// The walk finds "<tree>\a\sub" swapped for a link right before it
+// enumerates it, as another process of the user could arrange.
+std::wstring g_swap_dir;
+std::wstring g_swap_target;
+void SwapForLink(const std::wstring& dir) {
+  if (dir == g_swap_dir && MoveFileW(dir.c_str(), (dir + L"_moved").c_str())) MakeDirectoryLink(g_swap_target, dir);
+}
+
+// Whether the tree given is a link, holds one, or has a folder swapped for
+// one during the walk, what the link points at stays. (Windows removes such a
+// link with RemoveDirectoryW; Wine cannot remove one through Win32.)
+TEST_F(TempWorkspaceTest, RemovalsNeverFollowALink) {
+  const std::wstring outside = Path(L"outside");
+  const std::wstring canary = outside + L"\\canary.tmp";
+  const std::pair<const char*, bool (*)(const std::wstring&)> removals[] = {
+      {"DeleteTree", [](const std::wstring& tree) { return DeleteTree(tree); }},
+      {"RemoveTreeCounted",
+       [](const std::wstring& tree) {
+         unsigned long long counter = 0;
+         return RemoveTreeCounted(tree, &counter, nullptr);
+       }},
+      {"PurgeByExtension", [](const std::wstring& tree) { return PurgeByExtension(tree, L".tmp"); }},
+  };
+  std::vector<std::wstring> links;
+  for (const auto& removal : removals) {
+    SCOPED_TRACE(removal.first);
+    ASSERT_TRUE(CreateDirectories(outside, nullptr));
+    SetFileAttributesW(canary.c_str(), FILE_ATTRIBUTE_NORMAL);
+    WriteFileText(canary, "keep");
+    ASSERT_TRUE(SetFileAttributesW(canary.c_str(), FILE_ATTRIBUTE_READONLY));
+    const std::wstring tree = Path(L"tree") + base::Utf8ToWide(removal.first);
+    ASSERT_TRUE(CreateDirectories(tree + L"\\a\\sub", nullptr));
+    WriteFileText(tree + L"\\a\\sub\\own.tmp", "x");
+    for (const wchar_t* link : {L"_link", L"\\inner"}) {
+      links.push_back(tree + link);
+      ASSERT_TRUE(MakeDirectoryLink(outside, links.back())) << "needs Wine";
+    }
+
+    removal.second(tree + L"_link");
+    EXPECT_TRUE(Exists(canary)) << "the tree given was a link";
+    g_swap_dir = tree + L"\\a\\sub";
+    g_swap_target = outside;
+    SetTreeWalkHookForTesting(SwapForLink);
+    removal.second(tree);
+    SetTreeWalkHookForTesting(nullptr);
+    EXPECT_TRUE(Exists(canary)) << "a folder in the tree was or became a link";
+    EXPECT_TRUE(GetFileAttributesW(canary.c_str()) & FILE_ATTRIBUTE_READONLY);
+    EXPECT_FALSE(Exists(g_swap_dir + L"\\own.tmp")) << "the folder was walked as it was";
+    if (IsLinkPath(g_swap_dir)) links.push_back(g_swap_dir);
+  }
+  RunUnixTool("rm -f", links);
+  for (int i = 0; i < 50 && Exists(links.back()); ++i) Sleep(100);
+}
+
 class CountingObserver : public IRemoveObserver {
  public:
   void OnFileRemoved(unsigned long long count) override { seen.push_back(count); }
@@ -341,13 +437,28 @@ TEST_F(TempWorkspaceTest, PurgeByExtensionRefusesBadArguments) {
   EXPECT_FALSE(PurgeByExtension(std::wstring(260, L'a'), L".tmp"));
 }
 
-TEST_F(TempWorkspaceTest, PurgeByExtensionMovesAsideAndSchedulesFileInUse) {
-  std::wstring file = Path(L"in_use.tmp");
-  WriteFileText(file, "x");
-  handles_.push_back(HoldOpen(file, FILE_SHARE_READ | FILE_SHARE_WRITE));
+// What resists waits for the restart where it is: moved aside, it would wait
+// in the user's temp folder, open to a link swapped in before the restart.
+TEST_F(TempWorkspaceTest, PurgeByExtensionSchedulesFileInUseWhereItIs) {
+  // Held without delete sharing: neither deletable nor movable.
+  const std::wstring held = Path(L"in_use.tmp");
+  WriteFileText(held, "x");
+  handles_.push_back(HoldOpen(held, FILE_SHARE_READ | FILE_SHARE_WRITE));
+  // A loaded library: not deletable, but movable.
+  wchar_t self[MAX_PATH] = {};
+  std::wstring library(self, GetModuleFileNameW(nullptr, self, MAX_PATH));
+  library = library.substr(0, library.find_last_of(L'\\') + 1) + L"7z.dll";
+  const std::wstring loaded = Path(L"loaded.tmp");
+  ASSERT_TRUE(CopyFileW(library.c_str(), loaded.c_str(), FALSE));
+  HMODULE module = LoadLibraryW(loaded.c_str());
+  ASSERT_NE(module, nullptr);
+
   EXPECT_FALSE(PurgeByExtension(root_, L".tmp"));
-  EXPECT_TRUE(Exists(file));  // no delete sharing: neither deletable nor movable
-  EXPECT_TRUE(PendingMentions(file));
+  for (const std::wstring& file : {held, loaded}) {
+    EXPECT_TRUE(Exists(file)) << base::WideToUtf8(file);
+    EXPECT_TRUE(PendingMentions(file)) << base::WideToUtf8(file);
+  }
+  FreeLibrary(module);
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// The setup run seen from outside: the Start export driven by a host program,
-// the single-instance rule and the protection against planted libraries.
+// The setup run seen from outside: the Start export driven by a host program
+// and the single-instance rule. (Planted libraries: dll_planting_e2e_test.cpp.)
 #include <gtest/gtest.h>
 
 #include <string>
@@ -98,43 +98,6 @@ TEST(SingleInstance, SilentSecondCopyShowsNothingAndEndsWithoutRunning) {
   EXPECT_EQ(first.Requests(), 1);
   // It never reached the environment step, whose failure pauses for 3 s.
   EXPECT_LT(elapsed, 3000u);
-}
-
-// Libraries the setup resolves at run time, none of which Windows protects
-// as a known DLL. A copy planted beside the program must never be loaded.
-const wchar_t* const kPlantedNames[] = {
-    L"version.dll", L"comctl32.dll", L"gdiplus.dll", L"uxtheme.dll", L"dwmapi.dll",
-    L"wininet.dll", L"urlmon.dll", L"iphlpapi.dll", L"wintrust.dll", L"crypt32.dll",
-    L"netapi32.dll", L"winhttp.dll", L"msimg32.dll", L"cabinet.dll", L"taskschd.dll",
-    L"mpr.dll", L"userenv.dll", L"propsys.dll", L"winmm.dll", L"dbghelp.dll",
-    L"secur32.dll", L"windowscodecs.dll", L"wtsapi32.dll", L"7z.dll", L"Palinst.dll"};
-
-TEST(DllPlanting, LibrariesBesideTheProgramAreNeverLoaded) {
-  e2e::TempDir dir;
-  ASSERT_TRUE(CopyFileW(BuiltFile(L"Install.exe").c_str(), dir.File(L"Install.exe").c_str(), FALSE));
-  ASSERT_TRUE(CopyFileW(BuiltFile(L"start_host.exe").c_str(), dir.File(L"start_host.exe").c_str(), FALSE));
-  for (const wchar_t* name : kPlantedNames) {
-    ASSERT_TRUE(CopyFileW(BuiltFile(L"canary.dll").c_str(), dir.File(name).c_str(), FALSE)) << name;
-  }
-  // Both entry points: the program itself, and a host calling Start.
-  e2e::RunResult program = e2e::Run(Quote(dir.File(L"Install.exe")) + L" --hide_ui", kRunTimeoutMs);
-  ASSERT_TRUE(program.finished);
-  e2e::RunResult hosted = e2e::Run(Quote(dir.File(L"start_host.exe")) + L" " + Quote(dir.File(L"Install.exe")) +
-                                       L" --hide_ui 8",
-                                   kRunTimeoutMs);
-  ASSERT_TRUE(hosted.finished);
-  EXPECT_EQ(hosted.output, "start=0 result=fail\r\n");
-  for (const wchar_t* name : kPlantedNames) {
-    EXPECT_FALSE(e2e::FileExists(dir.File(name) + L".loaded")) << "planted " << std::string(name, name + wcslen(name));
-  }
-}
-
-TEST(DllPlanting, CanaryIsNoticedWhenLoaded) {
-  // Proves the planted-library check can fail: a bare-name load does pick it up.
-  e2e::TempDir dir;
-  ASSERT_TRUE(CopyFileW(BuiltFile(L"canary.dll").c_str(), dir.File(L"probe.dll").c_str(), FALSE));
-  EXPECT_EQ(LoadLibraryW(dir.File(L"probe.dll").c_str()), nullptr);
-  EXPECT_TRUE(e2e::FileExists(dir.File(L"probe.dll.loaded")));
 }
 
 }  // namespace
