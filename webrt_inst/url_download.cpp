@@ -45,23 +45,20 @@ HRESULT UrlDownload::Download(const std::wstring& url, const std::wstring& path,
   }
 
   bool ended = false;
+  bool cut = false;
   DWORD cut_at = 0;
   while (!(ended = WaitForSingleObject(thread.Get(), kPollMs) == WAIT_OBJECT_0)) {
-    if (!cut_at) {
-      if (Signalled(stop_event)) {
-        Cut(L"cancel");
-      } else if (GetTickCount() - start > timeout_ms) {
-        Cut(L"timout");
-      } else {
-        continue;
-      }
-      cut_at = GetTickCount();
-      continue;
-    }
-    Cut(nullptr);  // the binding may have started only now
-    if (GetTickCount() - cut_at >= kAbortGraceMs) {
+    if (cut) {
+      Cut(nullptr);  // the binding may have started only now
+      if (GetTickCount() - cut_at < kAbortGraceMs) continue;
       LOG_ERR << "download did not end after its abort; left behind. url:" << url;
       break;
+    }
+    const bool stopped = Signalled(stop_event);
+    if (stopped || GetTickCount() - start > timeout_ms) {
+      Cut(stopped ? L"cancel" : L"timout");
+      cut = true;
+      cut_at = GetTickCount();
     }
   }
 
