@@ -205,7 +205,6 @@ class InstallFlowTest : public testing::Test {
     });
   }
 
-
   std::wstring site_;
 };
 
