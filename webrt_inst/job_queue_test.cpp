@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstring>
 #include <functional>
+#include <new>
 #include <thread>
 #include <vector>
 
@@ -114,6 +116,31 @@ TEST(CJobQueue, StopFromInsideAJobDoesNotDeadlock) {
   self = &queue;
   ASSERT_TRUE(queue.Queue(Job{1}));
   EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(done.Get(), 5000));
+}
+
+TEST(CJobQueue, WorkerThatOutlivesStopsWaitNeverSeesTheQueueFreed) {
+  Recorder recorder;
+  alignas(CJobQueue<Job>) unsigned char storage[sizeof(CJobQueue<Job>)];
+  auto* queue = new (storage) CJobQueue<Job>([&](Job& job) { recorder.Run(job); }, 100);
+  ASSERT_TRUE(queue->Queue(Job{-1}));
+  ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(recorder.started.Get(), 5000));
+  ASSERT_TRUE(queue->Queue(Job{2}));
+  base::ScopedHandle worker(
+      OpenThread(SYNCHRONIZE | THREAD_QUERY_INFORMATION, FALSE, queue->worker_thread_id()));
+  ASSERT_TRUE(worker.IsValid());
+
+  const DWORD start = GetTickCount();
+  queue->~CJobQueue();
+  EXPECT_LT(GetTickCount() - start, 3000u) << "the shortened wait was not used";
+  // What a reuse of the queue's memory would leave there.
+  memset(storage, 0xDD, sizeof(storage));
+  SetEvent(recorder.release.Get());
+
+  ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(worker.Get(), 5000)) << "worker stuck in freed queue";
+  DWORD code = STILL_ACTIVE;
+  EXPECT_TRUE(GetExitCodeThread(worker.Get(), &code));
+  EXPECT_EQ(0u, code);
+  EXPECT_EQ((std::vector<int>{-1}), recorder.Ids());
 }
 
 }  // namespace

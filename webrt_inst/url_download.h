@@ -8,6 +8,8 @@
 
 #include <string>
 
+#include "base/critical_section.h"
+
 namespace webrt {
 
 class UrlDownload : public IBindStatusCallback {
@@ -20,7 +22,8 @@ class UrlDownload : public IBindStatusCallback {
   // Blocks until the download ends. The result is URLDownloadToFileW's (or
   // E_FAIL when urlmon cannot be used). `error` receives "cancel" when the
   // stop event cut the download, "timout" when `timeout_ms` passed, else "".
-  // The time-out is only tested when the download reports progress.
+  // Both are watched while the transfer is silent too, and end it within
+  // about a second. One call per object.
   HRESULT Download(const std::wstring& url, const std::wstring& path, HANDLE stop_event,
                    DWORD timeout_ms, std::wstring* error);
 
@@ -30,12 +33,12 @@ class UrlDownload : public IBindStatusCallback {
   ULONG STDMETHODCALLTYPE Release() override;
 
   // IBindStatusCallback
-  HRESULT STDMETHODCALLTYPE OnStartBinding(DWORD, IBinding*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE OnStartBinding(DWORD, IBinding* binding) override;
   HRESULT STDMETHODCALLTYPE GetPriority(LONG*) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE OnLowResource(DWORD) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE OnProgress(ULONG progress, ULONG progress_max, ULONG status_code,
                                        LPCWSTR status_text) override;
-  HRESULT STDMETHODCALLTYPE OnStopBinding(HRESULT, LPCWSTR) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE OnStopBinding(HRESULT, LPCWSTR) override;
   HRESULT STDMETHODCALLTYPE GetBindInfo(DWORD*, BINDINFO*) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE OnDataAvailable(DWORD, DWORD, FORMATETC*, STGMEDIUM*) override {
     return E_NOTIMPL;
@@ -43,13 +46,25 @@ class UrlDownload : public IBindStatusCallback {
   HRESULT STDMETHODCALLTYPE OnObjectAvailable(REFIID, IUnknown*) override { return E_NOTIMPL; }
 
  private:
-  virtual ~UrlDownload() = default;
+  virtual ~UrlDownload();
+
+  static DWORD WINAPI TransferThread(void* param);
+  // The blocking URL Moniker call, on the transfer thread.
+  void Transfer();
+  // Records why the download is cut (the first reason stays) and aborts the
+  // binding once it is known.
+  void Cut(const wchar_t* reason);
+  bool IsCut();
 
   LONG refs_ = 1;
-  DWORD timeout_ms_ = 0;
-  DWORD start_tick_ = 0;
-  HANDLE stop_event_ = nullptr;
+  std::wstring url_;
+  std::wstring path_;
+  HMODULE pinned_ = nullptr;  // the transfer thread's reference on this module
+  CCriticalSection lock_;  // guards the members below
+  IBinding* binding_ = nullptr;
+  bool binding_aborted_ = false;
   std::wstring error_;
+  HRESULT result_ = E_FAIL;
 };
 
 }  // namespace webrt
