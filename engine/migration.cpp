@@ -4,6 +4,7 @@
 
 #include "base/scoped_handle.h"
 #include "log/smart_logger.h"
+#include "package/temp_workspace.h"
 
 namespace engine {
 namespace {
@@ -121,10 +122,17 @@ void MigratePrevious(const std::wstring& source_name, const std::wstring& overri
   if (app_data.empty()) return;
   const MigrationSource source = ParseMigrationSource(source_name);
   const std::wstring new_parent = app_data + L"\\Pelorix";
-  CreateOrKeepDirectory(new_parent);
   const std::wstring new_data = new_parent + L"\\pelorix";
-  CreateOrKeepDirectory(new_data);
-  CopyTree(app_data + EarlierDataFolder(source), new_data);
+  // The folders above the copy's destination are the user's too: each is
+  // held as a real folder while the copy below it runs.
+  const base::ScopedHandle app_data_held = package::HoldRealDirectory(app_data);
+  CreateOrKeepDirectory(new_parent);
+  const base::ScopedHandle parent_held = package::HoldRealDirectory(new_parent);
+  if (app_data_held && parent_held) {
+    CopyTree(app_data + EarlierDataFolder(source), new_data);
+  } else {
+    LogUtils::SmartLog(L"migration refuses a link or unusable folder: %s", new_parent.c_str());
+  }
 
   const std::wstring earlier_dir = EarlierInstallDir(source, override_dir);
   if (earlier_dir.empty()) return;
@@ -134,8 +142,19 @@ void MigratePrevious(const std::wstring& source_name, const std::wstring& overri
   CopyConfigurationFiles(old_folder, new_folder, security ? security : SystemFileSecurity());
 }
 
+// The copy runs elevated between folders of the user's profile, which the
+// user can fill with junctions and symbolic links: followed, they would let
+// an elevated copy read or write anywhere. Every folder is held (see
+// HoldRealDirectory) from its check until its level is copied, and links
+// inside are passed over, whether they name files or folders.
 BOOL CopyTree(const std::wstring& source, const std::wstring& destination) {
   if (!CreateOrKeepDirectory(destination)) return FALSE;
+  const base::ScopedHandle to_held = package::HoldRealDirectory(destination);
+  const base::ScopedHandle from_held = package::HoldRealDirectory(source);
+  if (!to_held || !from_held) {
+    LogUtils::SmartLog(L"migration refuses a link or unusable folder: %s -> %s", source.c_str(), destination.c_str());fprintf(stderr,"DBG refuse %d %d %ls %ls\n", !!to_held, !!from_held, source.c_str(), destination.c_str());
+    return FALSE;
+  }
   WIN32_FIND_DATAW entry = {};
   ScopedFind find(FindFirstFileW((source + L"\\*").c_str(), &entry));
   if (!find) return FALSE;
@@ -144,6 +163,11 @@ BOOL CopyTree(const std::wstring& source, const std::wstring& destination) {
     if (name == L"." || name == L"..") continue;
     const std::wstring from = source + L"\\" + name;
     const std::wstring to = destination + L"\\" + name;
+    if (package::IsLinkAttributes(entry.dwFileAttributes) ||
+        package::IsLinkAttributes(GetFileAttributesW(to.c_str()))) {
+      LogUtils::SmartLog(L"migration passes a link over: %s", from.c_str());
+      continue;
+    }
     if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
       CopyFileW(from.c_str(), to.c_str(), FALSE);
     } else if (!CopyTree(from, to)) {

@@ -12,6 +12,7 @@
 #include "base/os_version.h"
 #include "base/registry.h"
 #include "engine/placement_test_support.h"
+#include "package/link_test_util.h"
 #include "package/temp_workspace.h"
 
 namespace engine {
@@ -149,6 +150,34 @@ TEST_F(Migration, CopyTreeStopsWhenASubfolderCannotBeMade) {
   ASSERT_TRUE(WriteFileAt(source + L"\\sub\\b.txt", "b"));
   ASSERT_TRUE(WriteFileAt(destination + L"\\sub", "a file where the folder should go"));
   EXPECT_FALSE(CopyTree(source, destination));
+}
+
+// The profile is the user's: links there, in what is copied or where it
+// goes, are never followed by the elevated copy.
+TEST_F(Migration, LinksInTheProfileAreNeverFollowed) {
+  const std::wstring outside = root_.Child(L"outside");
+  ASSERT_TRUE(WriteFileAt(outside + L"\\canary.txt", "not the user's"));
+  const std::wstring old_data = app_data_ + L"\\varnock\\pelorix";
+  ASSERT_TRUE(WriteFileAt(old_data + L"\\user.cfg", "user"));
+  ASSERT_TRUE(link_test::MakeLink(outside, old_data + L"\\linked_dir"));
+  // (A link to a file shows under Wine as the file itself, so only links to
+  // folders can be made here; the copy passes file links over the same way.)
+  const std::wstring new_dir = MakeInstall(L"new");
+
+  MigratePrevious(L"varnock", L"", new_dir);
+  EXPECT_EQ(ReadText(NewData(L"user.cfg")), "user");
+  EXPECT_FALSE(Exists(NewData(L"linked_dir")));
+
+  // The destination's folder turned into a link to somewhere else.
+  const std::wstring elsewhere = root_.Child(L"elsewhere");
+  ASSERT_TRUE(package::CreateDirectories(elsewhere, nullptr));
+  package::DeleteTree(app_data_ + L"\\Pelorix");
+  ASSERT_TRUE(link_test::MakeLink(elsewhere, app_data_ + L"\\Pelorix"));
+  MigratePrevious(L"varnock", L"", new_dir);
+  EXPECT_FALSE(Exists(elsewhere + L"\\pelorix")) << "the copy went through the link";
+  EXPECT_EQ(ReadText(outside + L"\\canary.txt"), "not the user's");
+  EXPECT_TRUE(link_test::RemoveLink(app_data_ + L"\\Pelorix"));
+  EXPECT_TRUE(link_test::RemoveLink(old_data + L"\\linked_dir"));
 }
 
 TEST_F(Migration, VarnockDataAndConfigurationByDefault) {

@@ -1,4 +1,5 @@
 #include "package/resource_unpack.h"
+#include "package/link_test_util.h"
 
 #include <shlobj.h>
 #include <gtest/gtest.h>
@@ -27,31 +28,8 @@ std::string ReadText(const std::wstring& path) {
 
 bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-// A directory symbolic link at `link`. Wine has no CreateSymbolicLinkW; a
-// Unix symbolic link under the prefix shows as a reparse point instead.
 bool PlantDirectoryLink(const std::wstring& link, const std::wstring& target) {
-  using ToUnix = char*(CDECL*)(const wchar_t*);
-  auto to_unix = reinterpret_cast<ToUnix>(GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name"));
-  if (!to_unix) return CreateSymbolicLinkW(link.c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY);
-  char* from = to_unix(target.c_str());
-  char* at = to_unix(link.c_str());
-  wchar_t command[2048] = {};
-  if (from && at) swprintf(command, 2048, L"/bin/ln -s \"%hs\" \"%hs\"", from, at);
-  HeapFree(GetProcessHeap(), 0, from);
-  HeapFree(GetProcessHeap(), 0, at);
-  STARTUPINFOW si = {sizeof(si)};
-  PROCESS_INFORMATION pi = {};
-  if (!command[0] || !CreateProcessW(L"Z:\\bin\\ln", command, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
-    return false;
-  }
-  CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
-  // The Unix program's handle may signal before the link exists.
-  for (int i = 0; i < 100; ++i, Sleep(50)) {
-    const DWORD attributes = GetFileAttributesW(link.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES) return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-  }
-  return false;
+  return link_test::MakeLink(target, link);
 }
 
 class CabinetTest : public ::testing::Test {

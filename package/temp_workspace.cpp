@@ -111,6 +111,21 @@ base::ScopedHandle HoldDirectory(const std::wstring& dir) {
                                         FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
 }
 
+}  // namespace
+
+base::ScopedHandle HoldRealDirectory(const std::wstring& dir) {
+  base::ScopedHandle held = HoldDirectory(dir);
+  const DWORD attrs = GetFileAttributesW(dir.c_str());
+  if (!held || IsLink(attrs) || attrs == INVALID_FILE_ATTRIBUTES || !(attrs & FILE_ATTRIBUTE_DIRECTORY)) {
+    return base::ScopedHandle();
+  }
+  return held;
+}
+
+bool IsLinkAttributes(DWORD attrs) { return IsLink(attrs); }
+
+namespace {
+
 // What a walk finds at `dir` once it holds it: kWalk a directory to
 // enumerate, kLink a link to remove as such, kSkip anything else (missing, a
 // file, or held by someone who may still change it).

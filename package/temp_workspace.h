@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "base/scoped_handle.h"
+
 namespace package {
 
 // Text of a fresh GUID as "{XXXXXXXX-XXXX-xxxx-XXXX-XXXXXXXXXXXX}" (third group
@@ -69,6 +71,16 @@ bool RemoveTreeCounted(const std::wstring& dir, unsigned long long* counter,
 // restart where it is; the result is then false. Links are removed as links
 // (when their own name matches) and never walked, `dir` included.
 bool PurgeByExtension(const std::wstring& dir, const std::wstring& extension);
+
+// Holds a real directory open for listing, without write or delete sharing:
+// until the handle closes nobody can rename or delete it nor turn it into a
+// junction, so it stays the directory that was looked at. Invalid when `dir`
+// is missing, not a directory, or a link (junction, symbolic link).
+base::ScopedHandle HoldRealDirectory(const std::wstring& dir);
+
+// Whether attributes (as GetFileAttributes or a find entry gives them) name
+// a junction, symbolic link or other reparse point.
+bool IsLinkAttributes(DWORD attrs);
 
 // Creates `dir` and all its missing parents. `created` (optional) receives the
 // directories that did not exist before, outermost first.

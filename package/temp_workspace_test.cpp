@@ -1,4 +1,5 @@
 #include "package/temp_workspace.h"
+#include "package/link_test_util.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -59,45 +60,11 @@ bool PendingMentions(const std::wstring& path) {
   return text.find(needle) != std::wstring::npos;
 }
 
-// Runs the Unix tool `command` (with its options) on the Unix names of
-// `paths`: Wine starts Unix programs too. False when this is not Wine. The
-// process handle of a Unix program does not tell when it is done: callers
-// look for its effect.
-bool RunUnixTool(const char* command_line, const std::vector<std::wstring>& paths) {
-  using UnixName = char*(CDECL*)(const wchar_t*);
-  const auto unix_name = reinterpret_cast<UnixName>(
-      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name"));
-  if (!unix_name) return false;
-  std::string command = std::string("Z:\\bin\\") + command_line;
-  for (const std::wstring& path : paths) {
-    const char* name = unix_name(path.c_str());
-    // Wine hands a Unix program its words unquoted: blanks cannot pass.
-    if (!name || strchr(name, ' ')) return false;
-    command += std::string(" ") + name;
-  }
-  STARTUPINFOA startup = {sizeof(startup)};
-  PROCESS_INFORMATION info = {};
-  if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
-    return false;
-  CloseHandle(info.hThread);
-  CloseHandle(info.hProcess);
-  return true;
-}
+using link_test::IsLinkPath;
+using link_test::RunUnixTool;
 
-bool IsLinkPath(const std::wstring& path) {
-  const DWORD attrs = GetFileAttributesW(path.c_str());
-  return attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_REPARSE_POINT);
-}
-
-// Makes `link` a symbolic link to the directory `target`: Wine shows a Unix
-// symbolic link as a reparse point, as Windows shows a junction, but makes
-// none through CreateSymbolicLinkW.
 bool MakeDirectoryLink(const std::wstring& target, const std::wstring& link) {
-  if (!RunUnixTool("ln -s", {target, link})) return false;
-  for (int i = 0; i < 50; ++i, Sleep(100)) {
-    if (IsLinkPath(link)) return true;
-  }
-  return false;
+  return link_test::MakeLink(target, link);
 }
 
 // A fresh directory under the user's temp folder, removed with its content
