@@ -1,0 +1,371 @@
+// The packaged setup on machines it must refuse: too little disk space, an
+// unusable temporary directory, no administrator rights, a damaged 7-Zip
+// library, and a replacement resource module given with /DebugFile. Each
+// machine is made for real in the test's own prefix (mounts, drive links,
+// a restricted token); the test checks the box the user sees, the "fail"
+// report, the pause before a silent run ends, and that nothing was installed.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/e2e/e2e_util.h"
+#include "tests/e2e/package_run.h"
+
+namespace {
+
+using e2e::HasAction;
+using e2e::Quote;
+
+constexpr wchar_t kInstallDir[] = L"C:\\PelorixEnvE2E";
+constexpr wchar_t kLibraryFailed[] = L"安装出错,请重新下载安装程序进行安装";
+constexpr DWORD kRunTimeoutMs = 120000;
+
+std::wstring Widen(const std::string& s) { return std::wstring(s.begin(), s.end()); }
+
+// Runs a shell script on the Unix side of Wine, in the prefix's environment,
+// and tells whether it succeeded. Mounts and drive links cannot be made from
+// Windows code. Wine gives no usable handle for a Unix process, so the script
+// leaves its status in C:\ (whatever C: is when it ends). It must not hold
+// double quotes (the prefix's path has no spaces).
+bool Sh(const std::wstring& script) {
+  const wchar_t kStatus[] = L"C:\\sh-status.txt";
+  DeleteFileW(kStatus);
+  std::wstring cmd = L"/bin/sh -c \"(" + script + L"); echo $? > $WINEPREFIX/dosdevices/c:/sh-status.txt\"";
+  STARTUPINFOW si = {sizeof(si)};
+  PROCESS_INFORMATION pi = {};
+  if (!CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  char status[16] = {};
+  for (int i = 0; i < 300 && !status[0]; ++i) {
+    Sleep(100);
+    HANDLE f = CreateFileW(kStatus, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE) continue;
+    DWORD n = 0;
+    ReadFile(f, status, sizeof(status) - 1, &n, nullptr);
+    CloseHandle(f);
+  }
+  DeleteFileW(kStatus);
+  return status[0] == '0' && status[1] == '\n';
+}
+
+// The statistics log read through Y:, a second link to the Unix root that
+// Wine's drive list does not show: the disk-space case takes Z: away.
+std::wstring LogRoot() {
+  std::wstring www = STAT_TEST_WWW;
+  www[0] = L'Y';
+  return www;
+}
+
+std::vector<std::string> Requests(const std::string& pid) { return e2e::StatRequests(LogRoot(), pid); }
+
+// The errcode of the "fail" report, which ends its request; "" without one.
+std::string FailCode(const std::vector<std::string>& requests) {
+  const std::string key = "&ex_ary[errcode]=";
+  for (const std::string& line : requests) {
+    const size_t at = line.find(key);
+    if (line.find("action=fail&") != std::string::npos && at != std::string::npos) return line.substr(at + key.size());
+  }
+  return "";
+}
+
+// The fixed file version "a.b.c.d" of `path`, read the documented way;
+// empty when it has none.
+std::string FileVersion(const std::wstring& path) {
+  DWORD ignored = 0;
+  std::vector<BYTE> info(GetFileVersionInfoSizeW(path.c_str(), &ignored));
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT len = 0;
+  if (info.empty() || !GetFileVersionInfoW(path.c_str(), 0, static_cast<DWORD>(info.size()), info.data()) ||
+      !VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &len)) {
+    return "";
+  }
+  return std::to_string(HIWORD(fixed->dwFileVersionMS)) + "." + std::to_string(LOWORD(fixed->dwFileVersionMS)) + "." +
+         std::to_string(HIWORD(fixed->dwFileVersionLS)) + "." + std::to_string(LOWORD(fixed->dwFileVersionLS));
+}
+
+bool IsWindows7OrOlder() {
+  using Fn = void(WINAPI*)(DWORD*, DWORD*, DWORD*);
+  auto get = reinterpret_cast<Fn>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlGetNtVersionNumbers")));
+  DWORD major = 0, minor = 0, build = 0;
+  if (get) get(&major, &minor, &build);
+  return major < 6 || (major == 6 && minor <= 1);
+}
+
+bool KeyExists(const wchar_t* key) {
+  HKEY opened;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key, 0, KEY_READ, &opened) != ERROR_SUCCESS) return false;
+  RegCloseKey(opened);
+  return true;
+}
+
+// TEMP and TMP for the setup started next; the old values come back after.
+class ScopedTemp {
+ public:
+  explicit ScopedTemp(const std::wstring& dir) {
+    for (int i = 0; i < 2; ++i) {
+      wchar_t old[MAX_PATH] = {};
+      had_[i] = GetEnvironmentVariableW(kNames[i], old, MAX_PATH) != 0;
+      old_[i] = old;
+      if (!dir.empty()) SetEnvironmentVariableW(kNames[i], dir.c_str());
+    }
+  }
+  ~ScopedTemp() {
+    for (int i = 0; i < 2; ++i) SetEnvironmentVariableW(kNames[i], had_[i] ? old_[i].c_str() : nullptr);
+  }
+
+ private:
+  static constexpr const wchar_t* kNames[2] = {L"TMP", L"TEMP"};
+  bool had_[2] = {};
+  std::wstring old_[2];
+};
+
+// The caller's token with Administrators kept for deny only, as User Account
+// Control filters it: the setup started with it is not an administrator.
+HANDLE FilteredToken() {
+  HANDLE own = nullptr, filtered = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ALL_ACCESS, &own)) return nullptr;
+  SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+  PSID admins = nullptr;
+  if (AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
+                               &admins)) {
+    SID_AND_ATTRIBUTES deny = {admins, 0};
+    if (!CreateRestrictedToken(own, 0, 1, &deny, 0, nullptr, 0, nullptr, &filtered)) filtered = nullptr;
+    FreeSid(admins);
+  }
+  CloseHandle(own);
+  return filtered;
+}
+
+struct Outcome {
+  bool finished = false;
+  std::vector<std::wstring> boxes;
+  std::vector<std::string> requests;
+  // From the moment "fail" reached the server to the end of the process;
+  // -1 when "fail" was not seen while the setup ran.
+  long after_fail_ms = -1;
+};
+
+// Runs `setup` with `args` (with `token` when given), answers its boxes with
+// OK and watches the statistics server for "fail" while it runs.
+Outcome RunSetup(const std::wstring& setup, const std::wstring& args, HANDLE token = nullptr) {
+  Outcome out;
+  const std::string pid = e2e::UniquePid("env");
+  std::wstring cmd = Quote(setup) + L" /DIR=" + kInstallDir + L" --pid=" + Widen(pid) + L" " + args;
+  STARTUPINFOW si = {sizeof(si)};
+  PROCESS_INFORMATION pi = {};
+  const BOOL started = token ? CreateProcessAsUserW(token, nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr,
+                                                    nullptr, &si, &pi)
+                             : CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
+  if (!started) return out;
+  CloseHandle(pi.hThread);
+  e2e::BoxWatcher watcher(IDOK);
+  watcher.Watch(pi.dwProcessId);
+  const DWORD begin = GetTickCount();
+  DWORD fail_seen = 0;
+  while (WaitForSingleObject(pi.hProcess, 50) == WAIT_TIMEOUT) {
+    if (!fail_seen && HasAction(Requests(pid), "fail")) fail_seen = GetTickCount();
+    if (GetTickCount() - begin > kRunTimeoutMs) {
+      TerminateProcess(pi.hProcess, 255);
+      WaitForSingleObject(pi.hProcess, 5000);
+      break;
+    }
+  }
+  out.finished = GetTickCount() - begin <= kRunTimeoutMs;
+  if (fail_seen) out.after_fail_ms = static_cast<long>(GetTickCount() - fail_seen);
+  CloseHandle(pi.hProcess);
+  watcher.Stop();
+  out.boxes = watcher.texts();
+  out.requests = Requests(pid);
+  return out;
+}
+
+// The package copied onto C:, where it stays reachable while the machine is
+// altered (the disk-space case takes Z: away).
+struct PackageCopy {
+  e2e::TempDir dir;
+  std::wstring path = dir.File(L"Install.exe");
+  PackageCopy() { CopyFileW(e2e::PackagePath().c_str(), path.c_str(), FALSE); }
+};
+
+void ExpectNothingInstalled(const std::string& what) {
+  EXPECT_FALSE(e2e::FileExists(kInstallDir)) << what;
+  EXPECT_FALSE(KeyExists(L"SOFTWARE\\Pelorix")) << what;
+  EXPECT_FALSE(KeyExists(L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pelorix")) << what;
+  EXPECT_TRUE(e2e::StagingDirs().empty()) << what;
+}
+
+// A failing environment check: the box (none when silent), "fail" with the
+// check's code, a 3 s pause after it when silent, and nothing installed.
+void ExpectRefused(const std::wstring& setup, HANDLE token, int code, const wchar_t* message,
+                   const std::string& what) {
+  for (bool silent : {false, true}) {
+    const std::string label = what + (silent ? " (silent)" : "");
+    const Outcome r = RunSetup(setup, silent ? L"--hide_ui" : L"", token);
+    ASSERT_TRUE(r.finished) << label;
+    EXPECT_EQ(r.boxes, silent ? std::vector<std::wstring>{} : std::vector<std::wstring>{message}) << label;
+    EXPECT_TRUE(HasAction(r.requests, "start")) << label;
+    EXPECT_EQ(FailCode(r.requests), std::to_string(code)) << label;
+    EXPECT_FALSE(HasAction(r.requests, "end")) << label;
+    // Interactive, the box holds the run until it is answered; only the
+    // silent run shows the pause itself.
+    if (silent) {
+      EXPECT_GE(r.after_fail_ms, 2800) << label;
+    }
+    ExpectNothingInstalled(label);
+  }
+}
+
+class SetupEnvironment : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(Sh(L"ln -sfn / $WINEPREFIX/dosdevices/y:")); }
+  void TearDown() override { Sh(L"rm -f $WINEPREFIX/dosdevices/y:"); }
+};
+
+TEST_F(SetupEnvironment, NoFixedDriveWithSpaceIsRefusedWithCode1) {
+  PackageCopy package;
+  // C: becomes an overlay whose writable layer is a 100 MiB tmpfs (an
+  // overlay reports the free space of that layer), and Z: goes away.
+  const std::wstring setup =
+      L"set -e; m=$WINEPREFIX/envtest-c; mkdir -p $m/fs $m/root;"
+      L" mount -t tmpfs -o size=100m tmpfs $m/fs; mkdir $m/fs/u $m/fs/w;"
+      L" mount -t overlay overlay -o lowerdir=$WINEPREFIX/drive_c,upperdir=$m/fs/u,workdir=$m/fs/w"
+      L" $m/root;"
+      L" ln -sfn $m/root $WINEPREFIX/dosdevices/c:; rm -f $WINEPREFIX/dosdevices/z:";
+  const std::wstring restore =
+      L"m=$WINEPREFIX/envtest-c; ln -sfn ../drive_c $WINEPREFIX/dosdevices/c:;"
+      L" ln -sfn / $WINEPREFIX/dosdevices/z:; umount -l $m/root; umount -l $m/fs;"
+      L" rm -rf $m";
+  ASSERT_TRUE(Sh(setup)) << "mounting needs root";
+  ULARGE_INTEGER caller{}, total{}, free_c{};
+  GetDiskFreeSpaceExW(L"C:\\", &caller, &total, &free_c);
+  const UINT z_type = GetDriveTypeW(L"Z:\\");
+  ExpectRefused(package.path, nullptr, 1, L"没有可用的磁盘空间，无法继续安装", "no disk space");
+  ASSERT_TRUE(Sh(restore));
+  EXPECT_LE(free_c.QuadPart, 100ULL << 20) << "C: was made small";
+  EXPECT_NE(z_type, static_cast<UINT>(DRIVE_FIXED)) << "Z: was taken away";
+}
+
+TEST_F(SetupEnvironment, UnusableTemporaryDirectoryIsRefusedWithCode2) {
+  PackageCopy package;
+  const struct {
+    const char* what;
+    const wchar_t* temp;
+  } cases[] = {
+      {"on a drive that does not exist", L"Q:\\missing\\temp"},
+      {"below a file", L"C:\\windows\\win.ini\\temp"},
+      {"on a UNC path", L"\\\\127.0.0.1\\share\\temp"},
+  };
+  for (const auto& c : cases) {
+    ScopedTemp temp(c.temp);
+    ExpectRefused(package.path, nullptr, 2, L"系统临时目录不可写，无法继续安装", c.what);
+  }
+}
+
+TEST_F(SetupEnvironment, TemporaryDirectoryOnASmallDriveIsRefusedWithCode3) {
+  PackageCopy package;
+  ASSERT_TRUE(Sh(L"set -e; m=$WINEPREFIX/envtest-d; mkdir -p $m;"
+                 L" mount -t tmpfs -o size=1m tmpfs $m; ln -sfn $m $WINEPREFIX/dosdevices/d:"))
+      << "mounting needs root";
+  {
+    // Writable, so the write probe passes; 1 MiB is below the 10 MiB needed.
+    ScopedTemp temp(L"D:\\");
+    ExpectRefused(package.path, nullptr, 3, L"系统临时目录空间太小，无法继续安装", "1 MiB temporary drive");
+  }
+  Sh(L"m=$WINEPREFIX/envtest-d; rm -f $WINEPREFIX/dosdevices/d:; umount -l $m; rmdir $m");
+}
+
+TEST_F(SetupEnvironment, FilteredTokenIsRefusedWithCode4) {
+  PackageCopy package;
+  HANDLE token = FilteredToken();
+  ASSERT_NE(token, nullptr);
+  ExpectRefused(package.path, token, 4, L"请以管理员权限重新运行安装程序", "filtered token");
+  CloseHandle(token);
+}
+
+// The 7-Zip library travels as a cabinet resource; one byte altered inside
+// it must keep the library from being loaded.
+TEST_F(SetupEnvironment, DamagedLibraryEndsTheRunWithCode5) {
+  PackageCopy package;
+  // Resource data of a module mapped as a data file lies at its file offset.
+  HMODULE image = LoadLibraryExW(package.path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  ASSERT_NE(image, nullptr);
+  HRSRC found = FindResourceW(image, MAKEINTRESOURCEW(203), L"DLL_7Z");
+  ASSERT_NE(found, nullptr);
+  const BYTE* data = static_cast<const BYTE*>(LockResource(LoadResource(image, found)));
+  const DWORD size = SizeofResource(image, found);
+  const BYTE* base = reinterpret_cast<const BYTE*>(reinterpret_cast<ULONG_PTR>(image) & ~ULONG_PTR{3});
+  const LONG middle = static_cast<LONG>(data - base) + static_cast<LONG>(size / 2);
+  const BYTE original = data[size / 2];
+  FreeLibrary(image);
+
+  HANDLE f = CreateFileW(package.path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(f, INVALID_HANDLE_VALUE);
+  BYTE b = 0;
+  DWORD n = 0;
+  SetFilePointer(f, middle, nullptr, FILE_BEGIN);
+  ReadFile(f, &b, 1, &n, nullptr);
+  ASSERT_EQ(b, original) << "the resource was located in the file";
+  b ^= 0x5A;
+  SetFilePointer(f, middle, nullptr, FILE_BEGIN);
+  WriteFile(f, &b, 1, &n, nullptr);
+  CloseHandle(f);
+
+  for (bool silent : {false, true}) {
+    const Outcome r = RunSetup(package.path, silent ? L"--hide_ui" : L"");
+    ASSERT_TRUE(r.finished);
+    EXPECT_EQ(r.boxes, silent ? std::vector<std::wstring>{} : std::vector<std::wstring>{kLibraryFailed});
+    EXPECT_EQ(FailCode(r.requests), "5") << silent;
+    if (silent) {
+      EXPECT_GE(r.after_fail_ms, 2800);
+    }
+    ExpectNothingInstalled(silent ? "damaged library (silent)" : "damaged library");
+  }
+}
+
+// An existing module named by /DebugFile replaces the setup's resources and
+// its version is reported; a path that names nothing is ignored.
+TEST_F(SetupEnvironment, DebugFileModuleReplacesTheResources) {
+  PackageCopy package;
+  const std::string own_version = FileVersion(package.path);
+  const std::wstring module = SIGNED_7Z_DLL;
+  const std::string module_version = FileVersion(module);
+  ASSERT_NE(module_version, own_version) << "the case needs a module of another version";
+  // The module carries no 7-Zip library resource, so the run ends there.
+  const Outcome r = RunSetup(package.path, L"/DebugFile=" + Quote(module));
+  ASSERT_TRUE(r.finished);
+  EXPECT_EQ(r.boxes, std::vector<std::wstring>{kLibraryFailed});
+  EXPECT_EQ(FailCode(r.requests), "5");
+  for (const char* action : {"start", "fail"}) {
+    EXPECT_TRUE(HasAction(r.requests, action, "&appver=" + module_version + "&")) << action;
+  }
+  ExpectNothingInstalled("resource module");
+
+  // Ended early by its temporary directory, before any install could start.
+  ScopedTemp bad_temp(L"Q:\\missing");
+  const Outcome missing = RunSetup(package.path, L"--hide_ui /DebugFile=C:\\missing\\module.dll");
+  EXPECT_TRUE(HasAction(missing.requests, "start", "&appver=" + own_version + "&"));
+  EXPECT_EQ(FailCode(missing.requests), "2");
+}
+
+// A module without an accepted signature ends the run without a word. Up to
+// Windows 7 every file passes the signature check, so there it is loaded
+// (and refuses to load); later it is never loaded at all.
+TEST_F(SetupEnvironment, UnsignedDebugFileEndsTheRunSilently) {
+  PackageCopy package;
+  const std::wstring module = package.dir.File(L"canary.dll");
+  ASSERT_TRUE(CopyFileW(e2e::BuiltFile(L"canary.dll").c_str(), module.c_str(), FALSE));
+  const Outcome r = RunSetup(package.path, L"/DebugFile=" + Quote(module));
+  ASSERT_TRUE(r.finished);
+  EXPECT_TRUE(r.boxes.empty());
+  EXPECT_TRUE(HasAction(r.requests, "start"));
+  EXPECT_EQ(FailCode(r.requests), "");
+  EXPECT_EQ(e2e::FileExists(module + L".loaded"), IsWindows7OrOlder());
+  ExpectNothingInstalled("unsigned module");
+}
+
+}  // namespace
