@@ -24,9 +24,7 @@ constexpr wchar_t kLibraryFailed[] = L"安装出错,请重新下载安装程序�
 // Well below the test's own limit; a refused run ends within seconds.
 constexpr DWORD kRunTimeoutMs = 60000;
 
-std::wstring Widen(const std::string &s) {
-  return std::wstring(s.begin(), s.end());
-}
+std::wstring Widen(const std::string &s) { return std::wstring(s.begin(), s.end()); }
 
 // Runs a shell script on the Unix side of Wine, in the prefix's environment,
 // and tells whether it succeeded. Mounts and drive links cannot be made from
@@ -36,14 +34,12 @@ std::wstring Widen(const std::string &s) {
 bool Sh(const std::wstring &script) {
   const wchar_t kStatus[] = L"C:\\sh-status.txt";
   DeleteFileW(kStatus);
-  std::wstring cmd = L"/bin/sh -c \"(" + script +
-                     L"); echo $? > $WINEPREFIX/dosdevices/c:/sh-status.txt\"";
+  std::wstring cmd = L"/bin/sh -c \"(" + script + L"); echo $? > $WINEPREFIX/dosdevices/c:/sh-status.txt\"";
   STARTUPINFOW si = {sizeof(si)};
   PROCESS_INFORMATION pi = {};
   // Named by its Unix path: a bare "/bin/sh" is looked up through the drive
   // letters, which these tests change.
-  if (!CreateProcessW(L"\\\\?\\unix\\bin\\sh", &cmd[0], nullptr, nullptr, FALSE,
-                      0, nullptr, nullptr, &si, &pi)) {
+  if (!CreateProcessW(L"\\\\?\\unix\\bin\\sh", &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
     return false;
   }
   CloseHandle(pi.hThread);
@@ -51,12 +47,9 @@ bool Sh(const std::wstring &script) {
   char status[16] = {};
   for (int i = 0; i < 300 && !status[0]; ++i) {
     Sleep(100);
-    HANDLE f =
-        CreateFileW(kStatus, GENERIC_READ,
-                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, 0, nullptr);
-    if (f == INVALID_HANDLE_VALUE)
-      continue;
+    HANDLE f = CreateFileW(kStatus, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE) continue;
     DWORD n = 0;
     ReadFile(f, status, sizeof(status) - 1, &n, nullptr);
     CloseHandle(f);
@@ -73,18 +66,14 @@ std::wstring LogRoot() {
   return www;
 }
 
-std::vector<std::string> Requests(const std::string &pid) {
-  return e2e::StatRequests(LogRoot(), pid);
-}
+std::vector<std::string> Requests(const std::string &pid) { return e2e::StatRequests(LogRoot(), pid); }
 
 // The errcode of the "fail" report, which ends its request; "" without one.
 std::string FailCode(const std::vector<std::string> &requests) {
   const std::string key = "&ex_ary[errcode]=";
   for (const std::string &line : requests) {
     const size_t at = line.find(key);
-    if (line.find("action=fail&") != std::string::npos &&
-        at != std::string::npos)
-      return line.substr(at + key.size());
+    if (line.find("action=fail&") != std::string::npos && at != std::string::npos) return line.substr(at + key.size());
   }
   return "";
 }
@@ -96,56 +85,46 @@ std::string FileVersion(const std::wstring &path) {
   std::vector<BYTE> info(GetFileVersionInfoSizeW(path.c_str(), &ignored));
   VS_FIXEDFILEINFO *fixed = nullptr;
   UINT len = 0;
-  if (info.empty() ||
-      !GetFileVersionInfoW(path.c_str(), 0, static_cast<DWORD>(info.size()),
-                           info.data()) ||
-      !VerQueryValueW(info.data(), L"\\", reinterpret_cast<void **>(&fixed),
-                      &len)) {
+  if (info.empty() || !GetFileVersionInfoW(path.c_str(), 0, static_cast<DWORD>(info.size()), info.data()) ||
+      !VerQueryValueW(info.data(), L"\\", reinterpret_cast<void **>(&fixed), &len)) {
     return "";
   }
-  return std::to_string(HIWORD(fixed->dwFileVersionMS)) + "." +
-         std::to_string(LOWORD(fixed->dwFileVersionMS)) + "." +
-         std::to_string(HIWORD(fixed->dwFileVersionLS)) + "." +
-         std::to_string(LOWORD(fixed->dwFileVersionLS));
+  return std::to_string(HIWORD(fixed->dwFileVersionMS)) + "." + std::to_string(LOWORD(fixed->dwFileVersionMS)) + "." +
+         std::to_string(HIWORD(fixed->dwFileVersionLS)) + "." + std::to_string(LOWORD(fixed->dwFileVersionLS));
 }
 
 bool IsWindows7OrOlder() {
   using Fn = void(WINAPI *)(DWORD *, DWORD *, DWORD *);
-  auto get = reinterpret_cast<Fn>(reinterpret_cast<void *>(GetProcAddress(
-      GetModuleHandleW(L"ntdll.dll"), "RtlGetNtVersionNumbers")));
+  auto get = reinterpret_cast<Fn>(
+      reinterpret_cast<void *>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlGetNtVersionNumbers")));
   DWORD major = 0, minor = 0, build = 0;
-  if (get)
-    get(&major, &minor, &build);
+  if (get) get(&major, &minor, &build);
   return major < 6 || (major == 6 && minor <= 1);
 }
 
 bool KeyExists(const wchar_t *key) {
   HKEY opened;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key, 0, KEY_READ, &opened) !=
-      ERROR_SUCCESS)
-    return false;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key, 0, KEY_READ, &opened) != ERROR_SUCCESS) return false;
   RegCloseKey(opened);
   return true;
 }
 
 // TEMP and TMP for the setup started next; the old values come back after.
 class ScopedTemp {
-public:
+ public:
   explicit ScopedTemp(const std::wstring &dir) {
     for (int i = 0; i < 2; ++i) {
       wchar_t old[MAX_PATH] = {};
       had_[i] = GetEnvironmentVariableW(kNames[i], old, MAX_PATH) != 0;
       old_[i] = old;
-      if (!dir.empty())
-        SetEnvironmentVariableW(kNames[i], dir.c_str());
+      if (!dir.empty()) SetEnvironmentVariableW(kNames[i], dir.c_str());
     }
   }
   ~ScopedTemp() {
-    for (int i = 0; i < 2; ++i)
-      SetEnvironmentVariableW(kNames[i], had_[i] ? old_[i].c_str() : nullptr);
+    for (int i = 0; i < 2; ++i) SetEnvironmentVariableW(kNames[i], had_[i] ? old_[i].c_str() : nullptr);
   }
 
-private:
+ private:
   static constexpr const wchar_t *kNames[2] = {L"TMP", L"TEMP"};
   bool had_[2] = {};
   std::wstring old_[2];
@@ -155,17 +134,13 @@ private:
 // Control filters it: the setup started with it is not an administrator.
 HANDLE FilteredToken() {
   HANDLE own = nullptr, filtered = nullptr;
-  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ALL_ACCESS, &own))
-    return nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ALL_ACCESS, &own)) return nullptr;
   SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
   PSID admins = nullptr;
-  if (AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID,
-                               DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
+  if (AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
                                &admins)) {
     SID_AND_ATTRIBUTES deny = {admins, 0};
-    if (!CreateRestrictedToken(own, 0, 1, &deny, 0, nullptr, 0, nullptr,
-                               &filtered))
-      filtered = nullptr;
+    if (!CreateRestrictedToken(own, 0, 1, &deny, 0, nullptr, 0, nullptr, &filtered)) filtered = nullptr;
     FreeSid(admins);
   }
   CloseHandle(own);
@@ -183,29 +158,23 @@ struct Outcome {
 
 // Runs `setup` with `args` (with `token` when given), answers its boxes with
 // OK and watches the statistics server for "fail" while it runs.
-Outcome RunSetup(const std::wstring &setup, const std::wstring &args,
-                 HANDLE token = nullptr) {
+Outcome RunSetup(const std::wstring &setup, const std::wstring &args, HANDLE token = nullptr) {
   Outcome out;
   const std::string pid = e2e::UniquePid("env");
-  std::wstring cmd = Quote(setup) + L" /DIR=" + kInstallDir + L" --pid=" +
-                     Widen(pid) + L" " + args;
+  std::wstring cmd = Quote(setup) + L" /DIR=" + kInstallDir + L" --pid=" + Widen(pid) + L" " + args;
   STARTUPINFOW si = {sizeof(si)};
   PROCESS_INFORMATION pi = {};
   const BOOL started =
-      token ? CreateProcessAsUserW(token, nullptr, &cmd[0], nullptr, nullptr,
-                                   FALSE, 0, nullptr, nullptr, &si, &pi)
-            : CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0,
-                             nullptr, nullptr, &si, &pi);
-  if (!started)
-    return out;
+      token ? CreateProcessAsUserW(token, nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)
+            : CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
+  if (!started) return out;
   CloseHandle(pi.hThread);
   e2e::BoxWatcher watcher(IDOK);
   watcher.Watch(pi.dwProcessId);
   const DWORD begin = GetTickCount();
   DWORD fail_seen = 0;
   while (WaitForSingleObject(pi.hProcess, 50) == WAIT_TIMEOUT) {
-    if (!fail_seen && HasAction(Requests(pid), "fail"))
-      fail_seen = GetTickCount();
+    if (!fail_seen && HasAction(Requests(pid), "fail")) fail_seen = GetTickCount();
     if (GetTickCount() - begin > kRunTimeoutMs) {
       TerminateProcess(pi.hProcess, 255);
       WaitForSingleObject(pi.hProcess, 5000);
@@ -213,8 +182,7 @@ Outcome RunSetup(const std::wstring &setup, const std::wstring &args,
     }
   }
   out.finished = GetTickCount() - begin <= kRunTimeoutMs;
-  if (fail_seen)
-    out.after_fail_ms = static_cast<long>(GetTickCount() - fail_seen);
+  if (fail_seen) out.after_fail_ms = static_cast<long>(GetTickCount() - fail_seen);
   CloseHandle(pi.hProcess);
   watcher.Stop();
   out.boxes = watcher.texts();
@@ -233,23 +201,18 @@ struct PackageCopy {
 void ExpectNothingInstalled(const std::string &what) {
   EXPECT_FALSE(e2e::FileExists(kInstallDir)) << what;
   EXPECT_FALSE(KeyExists(L"SOFTWARE\\Pelorix")) << what;
-  EXPECT_FALSE(KeyExists(
-      L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pelorix"))
-      << what;
+  EXPECT_FALSE(KeyExists(L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pelorix")) << what;
   EXPECT_TRUE(e2e::StagingDirs().empty()) << what;
 }
 
 // A run that the environment step refuses: the box (none when silent), "fail"
 // with its code, a 3 s pause after it when silent, and nothing installed.
-void ExpectRefused(const std::wstring &setup, HANDLE token, int code,
-                   const wchar_t *message, const std::string &what) {
+void ExpectRefused(const std::wstring &setup, HANDLE token, int code, const wchar_t *message, const std::string &what) {
   for (bool silent : {false, true}) {
     const std::string label = what + (silent ? " (silent)" : "");
     const Outcome r = RunSetup(setup, silent ? L"--hide_ui" : L"", token);
     ASSERT_TRUE(r.finished) << label;
-    EXPECT_EQ(r.boxes, silent ? std::vector<std::wstring>{}
-                              : std::vector<std::wstring>{message})
-        << label;
+    EXPECT_EQ(r.boxes, silent ? std::vector<std::wstring>{} : std::vector<std::wstring>{message}) << label;
     EXPECT_TRUE(HasAction(r.requests, "start")) << label;
     EXPECT_EQ(FailCode(r.requests), std::to_string(code)) << label;
     EXPECT_FALSE(HasAction(r.requests, "end")) << label;
@@ -263,10 +226,8 @@ void ExpectRefused(const std::wstring &setup, HANDLE token, int code,
 }
 
 class SetupEnvironment : public ::testing::Test {
-protected:
-  void SetUp() override {
-    ASSERT_TRUE(Sh(L"ln -sfn / $WINEPREFIX/dosdevices/y:"));
-  }
+ protected:
+  void SetUp() override { ASSERT_TRUE(Sh(L"ln -sfn / $WINEPREFIX/dosdevices/y:")); }
   void TearDown() override { Sh(L"rm -f $WINEPREFIX/dosdevices/y:"); }
 };
 
@@ -291,8 +252,7 @@ TEST_F(SetupEnvironment, NoFixedDriveWithSpaceIsRefusedWithCode1) {
   ULARGE_INTEGER caller{}, total{}, free_c{};
   GetDiskFreeSpaceExW(L"C:\\", &caller, &total, &free_c);
   const UINT z_type = GetDriveTypeW(L"Z:\\");
-  ExpectRefused(package.path, nullptr, 1, L"没有可用的磁盘空间，无法继续安装",
-                "no disk space");
+  ExpectRefused(package.path, nullptr, 1, L"没有可用的磁盘空间，无法继续安装", "no disk space");
   ASSERT_TRUE(Sh(restore));
   EXPECT_LE(free_c.QuadPart, 100ULL << 20) << "C: was made small";
   EXPECT_NE(z_type, static_cast<UINT>(DRIVE_FIXED)) << "Z: was taken away";
@@ -310,23 +270,21 @@ TEST_F(SetupEnvironment, UnusableTemporaryDirectoryIsRefusedWithCode2) {
   };
   for (const auto &c : cases) {
     ScopedTemp temp(c.temp);
-    ExpectRefused(package.path, nullptr, 2, L"系统临时目录不可写，无法继续安装",
-                  c.what);
+    ExpectRefused(package.path, nullptr, 2, L"系统临时目录不可写，无法继续安装", c.what);
   }
 }
 
 TEST_F(SetupEnvironment, TemporaryDirectoryOnASmallDriveIsRefusedWithCode3) {
   PackageCopy package;
-  ASSERT_TRUE(Sh(L"set -e; m=$WINEPREFIX/envtest-d; mkdir -p $m;"
-                 L" mount -t tmpfs -o size=1m tmpfs $m; ln -sfn $m "
-                 L"$WINEPREFIX/dosdevices/d:"))
+  ASSERT_TRUE(
+      Sh(L"set -e; m=$WINEPREFIX/envtest-d; mkdir -p $m;"
+         L" mount -t tmpfs -o size=1m tmpfs $m; ln -sfn $m "
+         L"$WINEPREFIX/dosdevices/d:"))
       << "mounting needs root";
   {
     // Writable, so the write probe passes; 1 MiB is below the 10 MiB needed.
     ScopedTemp temp(L"D:\\");
-    ExpectRefused(package.path, nullptr, 3,
-                  L"系统临时目录空间太小，无法继续安装",
-                  "1 MiB temporary drive");
+    ExpectRefused(package.path, nullptr, 3, L"系统临时目录空间太小，无法继续安装", "1 MiB temporary drive");
   }
   Sh(L"m=$WINEPREFIX/envtest-d; rm -f $WINEPREFIX/dosdevices/d:; umount -l $m; "
      L"rmdir $m");
@@ -336,23 +294,19 @@ TEST_F(SetupEnvironment, FilteredTokenIsRefusedWithCode4) {
   PackageCopy package;
   HANDLE token = FilteredToken();
   ASSERT_NE(token, nullptr);
-  ExpectRefused(package.path, token, 4, L"请以管理员权限重新运行安装程序",
-                "filtered token");
+  ExpectRefused(package.path, token, 4, L"请以管理员权限重新运行安装程序", "filtered token");
   CloseHandle(token);
 }
 
 // Flips one byte of the file at `offset`; false when it does not hold
 // `expected` there (when given) or cannot be written.
 bool FlipByte(const std::wstring &path, LONG offset, int expected = -1) {
-  HANDLE f = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                         OPEN_EXISTING, 0, nullptr);
-  if (f == INVALID_HANDLE_VALUE)
-    return false;
+  HANDLE f = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (f == INVALID_HANDLE_VALUE) return false;
   BYTE b = 0;
   DWORD n = 0;
   SetFilePointer(f, offset, nullptr, FILE_BEGIN);
-  bool ok = ReadFile(f, &b, 1, &n, nullptr) && n == 1 &&
-            (expected < 0 || b == expected);
+  bool ok = ReadFile(f, &b, 1, &n, nullptr) && n == 1 && (expected < 0 || b == expected);
   b ^= 0x5A;
   SetFilePointer(f, offset, nullptr, FILE_BEGIN);
   ok = ok && WriteFile(f, &b, 1, &n, nullptr) && n == 1;
@@ -360,15 +314,14 @@ bool FlipByte(const std::wstring &path, LONG offset, int expected = -1) {
   return ok;
 }
 
-BOOL CALLBACK FirstLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language,
-                            LONG_PTR found) {
+BOOL CALLBACK FirstLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR found) {
   *reinterpret_cast<WORD *>(found) = language;
   return FALSE;
 }
 
 // The 7-Zip library's cabinet resource in a package file.
 struct LibraryResource {
-  LONG offset = -1; // in the file
+  LONG offset = -1;  // in the file
   DWORD size = 0;
   WORD language = 0;
   int middle_byte = -1;
@@ -377,19 +330,13 @@ struct LibraryResource {
 LibraryResource FindLibraryResource(const std::wstring &path) {
   LibraryResource found;
   // Resource data of a module mapped as a data file lies at its file offset.
-  HMODULE image =
-      LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-  if (!image)
-    return found;
-  EnumResourceLanguagesW(image, L"DLL_7Z", MAKEINTRESOURCEW(203),
-                         &FirstLanguage,
+  HMODULE image = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  if (!image) return found;
+  EnumResourceLanguagesW(image, L"DLL_7Z", MAKEINTRESOURCEW(203), &FirstLanguage,
                          reinterpret_cast<LONG_PTR>(&found.language));
-  if (HRSRC res = FindResourceExW(image, L"DLL_7Z", MAKEINTRESOURCEW(203),
-                                  found.language)) {
-    const BYTE *data =
-        static_cast<const BYTE *>(LockResource(LoadResource(image, res)));
-    const BYTE *base = reinterpret_cast<const BYTE *>(
-        reinterpret_cast<ULONG_PTR>(image) & ~ULONG_PTR{3});
+  if (HRSRC res = FindResourceExW(image, L"DLL_7Z", MAKEINTRESOURCEW(203), found.language)) {
+    const BYTE *data = static_cast<const BYTE *>(LockResource(LoadResource(image, res)));
+    const BYTE *base = reinterpret_cast<const BYTE *>(reinterpret_cast<ULONG_PTR>(image) & ~ULONG_PTR{3});
     found.size = SizeofResource(image, res);
     found.offset = static_cast<LONG>(data - base);
     found.middle_byte = data[found.size / 2];
@@ -401,11 +348,10 @@ LibraryResource FindLibraryResource(const std::wstring &path) {
 // Wine's own export: the Unix path of a Windows path, for the shell.
 std::wstring UnixPath(const std::wstring &path) {
   using Fn = char *(CDECL *)(const wchar_t *);
-  auto get = reinterpret_cast<Fn>(reinterpret_cast<void *>(GetProcAddress(
-      GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+  auto get = reinterpret_cast<Fn>(
+      reinterpret_cast<void *>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
   char *unix_path = get ? get(path.c_str()) : nullptr;
-  if (!unix_path)
-    return std::wstring();
+  if (!unix_path) return std::wstring();
   std::wstring wide(unix_path, unix_path + strlen(unix_path));
   HeapFree(GetProcessHeap(), 0, unix_path);
   return wide;
@@ -414,42 +360,31 @@ std::wstring UnixPath(const std::wstring &path) {
 // One byte of the compressed cabinet altered.
 bool DamageCabinet(const std::wstring &package) {
   const LibraryResource res = FindLibraryResource(package);
-  return res.offset > 0 &&
-         FlipByte(package, res.offset + static_cast<LONG>(res.size / 2),
-                  res.middle_byte);
+  return res.offset > 0 && FlipByte(package, res.offset + static_cast<LONG>(res.size / 2), res.middle_byte);
 }
 
 // An intact cabinet whose library was altered after it was signed.
 bool CarryAlteredLibrary(const std::wstring &package) {
   e2e::TempDir dir;
   const std::wstring dll = dir.File(L"7z.dll");
-  if (!CopyFileW(SIGNED_7Z_DLL, dll.c_str(), FALSE))
-    return false;
+  if (!CopyFileW(SIGNED_7Z_DLL, dll.c_str(), FALSE)) return false;
   WIN32_FILE_ATTRIBUTE_DATA attributes = {};
   GetFileAttributesExW(dll.c_str(), GetFileExInfoStandard, &attributes);
-  if (!FlipByte(dll, static_cast<LONG>(attributes.nFileSizeLow / 2)))
-    return false;
+  if (!FlipByte(dll, static_cast<LONG>(attributes.nFileSizeLow / 2))) return false;
   // gcab made the genuine cabinet too.
-  if (!Sh(L"cd " + UnixPath(dir.path()) +
-          L" && gcab --create --zip --nopath dll_7z.cab 7z.dll"))
-    return false;
-  HANDLE f = CreateFileW(dir.File(L"dll_7z.cab").c_str(), GENERIC_READ,
-                         FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (f == INVALID_HANDLE_VALUE)
-    return false;
+  if (!Sh(L"cd " + UnixPath(dir.path()) + L" && gcab --create --zip --nopath dll_7z.cab 7z.dll")) return false;
+  HANDLE f =
+      CreateFileW(dir.File(L"dll_7z.cab").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (f == INVALID_HANDLE_VALUE) return false;
   std::vector<BYTE> cab(GetFileSize(f, nullptr));
   DWORD n = 0;
-  const bool read =
-      ReadFile(f, cab.data(), static_cast<DWORD>(cab.size()), &n, nullptr) &&
-      n == cab.size();
+  const bool read = ReadFile(f, cab.data(), static_cast<DWORD>(cab.size()), &n, nullptr) && n == cab.size();
   CloseHandle(f);
   const WORD language = FindLibraryResource(package).language;
   HANDLE update = BeginUpdateResourceW(package.c_str(), FALSE);
-  if (!read || !update)
-    return false;
+  if (!read || !update) return false;
   const bool replaced =
-      UpdateResourceW(update, L"DLL_7Z", MAKEINTRESOURCEW(203), language,
-                      cab.data(), static_cast<DWORD>(cab.size()));
+      UpdateResourceW(update, L"DLL_7Z", MAKEINTRESOURCEW(203), language, cab.data(), static_cast<DWORD>(cab.size()));
   return EndUpdateResourceW(update, !replaced) && replaced;
 }
 
@@ -459,14 +394,13 @@ TEST_F(SetupEnvironment, DamagedLibraryEndsTheRunWithCode5) {
   const struct {
     const char *what;
     bool (*damage)(const std::wstring &package);
-    bool found_by_signature; // Windows 7 lets every signature through
+    bool found_by_signature;  // Windows 7 lets every signature through
   } cases[] = {
       {"damaged cabinet", &DamageCabinet, false},
       {"library altered after signing", &CarryAlteredLibrary, true},
   };
   for (const auto &c : cases) {
-    if (c.found_by_signature && IsWindows7OrOlder())
-      continue;
+    if (c.found_by_signature && IsWindows7OrOlder()) continue;
     PackageCopy package;
     ASSERT_TRUE(c.damage(package.path)) << c.what;
     ExpectRefused(package.path, nullptr, 5, kLibraryFailed, c.what);
@@ -480,26 +414,21 @@ TEST_F(SetupEnvironment, DebugFileModuleReplacesTheResources) {
   const std::string own_version = FileVersion(package.path);
   const std::wstring module = SIGNED_7Z_DLL;
   const std::string module_version = FileVersion(module);
-  ASSERT_NE(module_version, own_version)
-      << "the case needs a module of another version";
+  ASSERT_NE(module_version, own_version) << "the case needs a module of another version";
   // The module carries no 7-Zip library resource, so the run ends there.
   const Outcome r = RunSetup(package.path, L"/DebugFile=" + Quote(module));
   ASSERT_TRUE(r.finished);
   EXPECT_EQ(r.boxes, std::vector<std::wstring>{kLibraryFailed});
   EXPECT_EQ(FailCode(r.requests), "5");
   for (const char *action : {"start", "fail"}) {
-    EXPECT_TRUE(
-        HasAction(r.requests, action, "&appver=" + module_version + "&"))
-        << action;
+    EXPECT_TRUE(HasAction(r.requests, action, "&appver=" + module_version + "&")) << action;
   }
   ExpectNothingInstalled("resource module");
 
   // Ended early by its temporary directory, before any install could start.
   ScopedTemp bad_temp(L"Q:\\missing");
-  const Outcome missing =
-      RunSetup(package.path, L"--hide_ui /DebugFile=C:\\missing\\module.dll");
-  EXPECT_TRUE(
-      HasAction(missing.requests, "start", "&appver=" + own_version + "&"));
+  const Outcome missing = RunSetup(package.path, L"--hide_ui /DebugFile=C:\\missing\\module.dll");
+  EXPECT_TRUE(HasAction(missing.requests, "start", "&appver=" + own_version + "&"));
   EXPECT_EQ(FailCode(missing.requests), "2");
 }
 
@@ -509,8 +438,7 @@ TEST_F(SetupEnvironment, DebugFileModuleReplacesTheResources) {
 TEST_F(SetupEnvironment, UnsignedDebugFileEndsTheRunSilently) {
   PackageCopy package;
   const std::wstring module = package.dir.File(L"canary.dll");
-  ASSERT_TRUE(
-      CopyFileW(e2e::BuiltFile(L"canary.dll").c_str(), module.c_str(), FALSE));
+  ASSERT_TRUE(CopyFileW(e2e::BuiltFile(L"canary.dll").c_str(), module.c_str(), FALSE));
   const Outcome r = RunSetup(package.path, L"/DebugFile=" + Quote(module));
   ASSERT_TRUE(r.finished);
   EXPECT_TRUE(r.boxes.empty());
@@ -520,4 +448,4 @@ TEST_F(SetupEnvironment, UnsignedDebugFileEndsTheRunSilently) {
   ExpectNothingInstalled("unsigned module");
 }
 
-} // namespace
+}  // namespace
