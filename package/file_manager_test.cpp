@@ -13,6 +13,7 @@
 
 #include "base/md5.h"
 #include "base/scoped_handle.h"
+#include "package/link_test_util.h"
 #include "package/sevenzip_library.h"
 #include "package/stored_access_test_util.h"
 #include "package/temp_workspace.h"
@@ -417,6 +418,79 @@ TEST_F(FileManagerTest, StagingOfKilledRunsGoesEverythingElseStays) {
   }
   EXPECT_EQ(DrainAll(m).names.size(), 6u);  // this run's own staging is untouched
   m->Release();
+}
+
+// A read-only tmpfs on `dir` (an empty directory) for the scope: making
+// anything there is then denied, as on a read-only medium. Wine runs as root,
+// so a read-only mode on the directory would not do.
+class ReadOnlyMount {
+ public:
+  explicit ReadOnlyMount(const std::wstring& dir) : dir_(dir) {
+    mounted_ = link_test::RunUnixTool("mount -t tmpfs -o ro,size=1m tmpfs", {dir_}) && WaitUntilMounted(true);
+  }
+  ~ReadOnlyMount() {
+    if (link_test::RunUnixTool("umount -l", {dir_})) WaitUntilMounted(false);
+  }
+  bool mounted() const { return mounted_; }
+
+ private:
+  // The Unix tool gives no handle to wait on; the 1 MiB size shows the mount.
+  bool WaitUntilMounted(bool mounted) {
+    for (int i = 0; i < 100; ++i, Sleep(100)) {
+      ULARGE_INTEGER caller, total, free_bytes;
+      if (GetDiskFreeSpaceExW((dir_ + L"\\").c_str(), &caller, &total, &free_bytes) &&
+          (total.QuadPart <= (1u << 20)) == mounted) {
+        return true;
+      }
+    }
+    return false;
+  }
+  std::wstring dir_;
+  bool mounted_ = false;
+};
+
+TEST_F(FileManagerTest, UnusableFirstChoiceGivesWayToFirstFixedDriveWithRoom) {
+  const std::wstring read_only = base_ + L"\\read-only";
+  const std::wstring file = base_ + L"\\file";
+  ASSERT_TRUE(CreateDirectoryW(read_only.c_str(), nullptr));
+  std::ofstream(file.c_str()) << "not a directory";
+  ReadOnlyMount mount(read_only);
+  ASSERT_TRUE(mount.mounted()) << "mounting needs root";
+  const struct {
+    const char* what;
+    std::wstring base;
+  } firsts[] = {{"read-only folder", read_only}, {"below a file", file + L"\\staging"}};
+  const struct {
+    const char* what;
+    std::vector<std::wstring> drives;
+    bool staged;
+  } fallbacks[] = {
+      {"the machine's drives", {}, true},
+      {"missing drive first", {L"Q:\\", L"C:\\"}, true},
+      {"no fixed drive", {L"Q:\\"}, false},
+  };
+  FakePackage pkg(TestArchive(L"normal.7z"), 512);
+  for (const auto& first : firsts) {
+    for (const auto& fallback : fallbacks) {
+      const std::string what = std::string(first.what) + ", " + fallback.what;
+      CFileManager* m = NewManager();
+      m->SetStagingBaseForTesting(first.base);
+      m->SetFallbackDrivesForTesting(fallback.drives);
+      ASSERT_TRUE(m->InitFromRecord(&pkg.record, 24, pkg.path)) << what;
+      EXPECT_EQ(m->Start(), fallback.staged) << what;
+      wchar_t dir[1024] = L"?";
+      m->GetTempDir(dir, 1024);
+      if (fallback.staged) {
+        EXPECT_EQ(std::wstring(dir).rfind(L"C:\\{", 0), 0u) << what;
+        EXPECT_EQ(DrainAll(m).names.size(), 6u) << what;
+        EXPECT_EQ(m->GetResult(), 1) << what;
+      } else {
+        EXPECT_EQ(dir[0], L'\0') << what;
+      }
+      m->Release();
+      EXPECT_EQ(GetFileAttributesW(dir), INVALID_FILE_ATTRIBUTES) << what;
+    }
+  }
 }
 
 TEST(PayloadScrambling, KeyByteStaysAndEveryLaneIsXored) {
