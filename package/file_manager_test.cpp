@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <set>
@@ -420,46 +422,62 @@ TEST_F(FileManagerTest, StagingOfKilledRunsGoesEverythingElseStays) {
   m->Release();
 }
 
-// A read-only tmpfs on `dir` (an empty directory) for the scope: making
-// anything there is then denied, as on a read-only medium. Wine runs as root,
-// so a read-only mode on the directory would not do.
-class ReadOnlyMount {
+// A read-only 200 MiB tmpfs as drive R: for the scope: a fixed drive with
+// room where making anything is denied, as on a read-only medium. Wine runs
+// as root, so a read-only mode on a directory would not do. Mounts and drive
+// links are made on the Unix side; the tool gives no handle to wait on, so
+// each step waits for its effect.
+class ReadOnlyDrive {
  public:
-  explicit ReadOnlyMount(const std::wstring& dir) : dir_(dir) {
-    mounted_ = link_test::RunUnixTool("mount -t tmpfs -o ro,size=1m tmpfs", {dir_}) && WaitUntilMounted(true);
+  ReadOnlyDrive() {
+    const char* prefix = getenv("WINEPREFIX");
+    if (!prefix || strchr(prefix, ' ')) return;
+    unix_dir_ = std::string(prefix) + "/ro-drive";
+    link_ = std::string(prefix) + "/dosdevices/r:";
+    std::wstring dir = L"Z:" + std::wstring(unix_dir_.begin(), unix_dir_.end());
+    std::replace(dir.begin(), dir.end(), L'/', L'\\');
+    dir_ = dir;
+    ready_ = (CreateDirectoryW(dir_.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS) &&
+             Unix("mount -t tmpfs -o ro,size=200m tmpfs " + unix_dir_) && WaitFor([&] { return Mounted(); }) &&
+             Unix("ln -sfn " + unix_dir_ + " " + link_) &&
+             WaitFor([] { return GetDriveTypeW(L"R:\\") == DRIVE_FIXED; });
   }
-  ~ReadOnlyMount() {
-    if (link_test::RunUnixTool("umount -l", {dir_})) WaitUntilMounted(false);
+  ~ReadOnlyDrive() {
+    if (dir_.empty()) return;
+    if (Unix("rm -f " + link_)) WaitFor([] { return GetDriveTypeW(L"R:\\") == DRIVE_NO_ROOT_DIR; });
+    if (Unix("umount -l " + unix_dir_)) WaitFor([&] { return !Mounted(); });
+    RemoveDirectoryW(dir_.c_str());
   }
-  bool mounted() const { return mounted_; }
+  bool ready() const { return ready_; }
 
  private:
-  // The Unix tool gives no handle to wait on; the 1 MiB size shows the mount.
-  bool WaitUntilMounted(bool mounted) {
+  static bool Unix(const std::string& command) { return link_test::RunUnixTool(command.c_str(), {}); }
+  template <typename Done>
+  static bool WaitFor(Done done) {
     for (int i = 0; i < 100; ++i, Sleep(100)) {
-      ULARGE_INTEGER caller, total, free_bytes;
-      if (GetDiskFreeSpaceExW((dir_ + L"\\").c_str(), &caller, &total, &free_bytes) &&
-          (total.QuadPart <= (1u << 20)) == mounted) {
-        return true;
-      }
+      if (done()) return true;
     }
     return false;
   }
+  bool Mounted() const {
+    ULARGE_INTEGER caller, total, free_bytes;
+    return GetDiskFreeSpaceExW((dir_ + L"\\").c_str(), &caller, &total, &free_bytes) &&
+           total.QuadPart == (200ull << 20);
+  }
+  std::string unix_dir_, link_;
   std::wstring dir_;
-  bool mounted_ = false;
+  bool ready_ = false;
 };
 
 TEST_F(FileManagerTest, UnusableFirstChoiceGivesWayToFirstFixedDriveWithRoom) {
-  const std::wstring read_only = base_ + L"\\read-only";
   const std::wstring file = base_ + L"\\file";
-  ASSERT_TRUE(CreateDirectoryW(read_only.c_str(), nullptr));
   std::ofstream(file.c_str()) << "not a directory";
-  ReadOnlyMount mount(read_only);
-  ASSERT_TRUE(mount.mounted()) << "mounting needs root";
+  ReadOnlyDrive drive;
+  ASSERT_TRUE(drive.ready()) << "mounting needs Wine run as root";
   const struct {
     const char* what;
     std::wstring base;
-  } firsts[] = {{"read-only folder", read_only}, {"below a file", file + L"\\staging"}};
+  } firsts[] = {{"read-only drive", L"R:\\"}, {"below a file", file + L"\\staging"}};
   const struct {
     const char* what;
     std::vector<std::wstring> drives;
@@ -468,6 +486,7 @@ TEST_F(FileManagerTest, UnusableFirstChoiceGivesWayToFirstFixedDriveWithRoom) {
       {"the machine's drives", {}, true},
       {"missing drive first", {L"Q:\\", L"C:\\"}, true},
       {"no fixed drive", {L"Q:\\"}, false},
+      {"room but read-only", {L"R:\\"}, false},
   };
   FakePackage pkg(TestArchive(L"normal.7z"), 512);
   for (const auto& first : firsts) {
