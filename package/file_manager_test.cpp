@@ -9,6 +9,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -422,62 +423,88 @@ TEST_F(FileManagerTest, StagingOfKilledRunsGoesEverythingElseStays) {
   m->Release();
 }
 
-// A read-only 200 MiB tmpfs as drive R: for the scope: a fixed drive with
-// room where making anything is denied, as on a read-only medium. Wine runs
-// as root, so a read-only mode on a directory would not do. Mounts and drive
-// links are made on the Unix side; the tool gives no handle to wait on, so
+// Mounts and drive links are made on the Unix side (Wine runs as root, so
+// access modes would not stop it); the tool gives no handle to wait on, so
 // each step waits for its effect.
-class ReadOnlyDrive {
+template <typename Done>
+bool WaitFor(Done done) {
+  for (int i = 0; i < 100; ++i, Sleep(100)) {
+    if (done()) return true;
+  }
+  return false;
+}
+
+// A tmpfs of `bytes` with the mount `options` on the empty directory `dir`
+// for the scope.
+class ScopedTmpfs {
  public:
-  ReadOnlyDrive() {
+  ScopedTmpfs(const std::wstring& dir, const std::string& options, ULONGLONG bytes) : dir_(dir), bytes_(bytes) {
+    mounted_ = link_test::RunUnixTool(("mount -t tmpfs -o " + options + " tmpfs").c_str(), {dir_}) &&
+               WaitFor([&] { return Mounted(); });
+  }
+  ~ScopedTmpfs() {
+    if (link_test::RunUnixTool("umount -l", {dir_})) WaitFor([&] { return !Mounted(); });
+  }
+  bool mounted() const { return mounted_; }
+
+ private:
+  bool Mounted() const {
+    ULARGE_INTEGER caller, total, free_bytes;
+    return GetDiskFreeSpaceExW((dir_ + L"\\").c_str(), &caller, &total, &free_bytes) && total.QuadPart == bytes_;
+  }
+  std::wstring dir_;
+  ULONGLONG bytes_;
+  bool mounted_ = false;
+};
+
+// Drive R: as a read-only 200 MiB tmpfs: a fixed drive with room where making
+// anything is denied, as on a read-only medium.
+class ReadOnlyDriveR {
+ public:
+  ReadOnlyDriveR() {
     const char* prefix = getenv("WINEPREFIX");
     if (!prefix || strchr(prefix, ' ')) return;
-    unix_dir_ = std::string(prefix) + "/ro-drive";
+    const std::string unix_dir = std::string(prefix) + "/ro-drive";
     link_ = std::string(prefix) + "/dosdevices/r:";
-    std::wstring dir = L"Z:" + std::wstring(unix_dir_.begin(), unix_dir_.end());
-    std::replace(dir.begin(), dir.end(), L'/', L'\\');
-    dir_ = dir;
-    ready_ = (CreateDirectoryW(dir_.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS) &&
-             Unix("mount -t tmpfs -o ro,size=200m tmpfs " + unix_dir_) && WaitFor([&] { return Mounted(); }) &&
-             Unix("ln -sfn " + unix_dir_ + " " + link_) &&
+    dir_ = L"Z:" + std::wstring(unix_dir.begin(), unix_dir.end());
+    std::replace(dir_.begin(), dir_.end(), L'/', L'\\');
+    if (!CreateDirectoryW(dir_.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return;
+    mount_.reset(new ScopedTmpfs(dir_, "ro,size=200m", 200ull << 20));
+    ready_ = mount_->mounted() && link_test::RunUnixTool(("ln -sfn " + unix_dir + " " + link_).c_str(), {}) &&
              WaitFor([] { return GetDriveTypeW(L"R:\\") == DRIVE_FIXED; });
   }
-  ~ReadOnlyDrive() {
-    if (dir_.empty()) return;
-    if (Unix("rm -f " + link_)) WaitFor([] { return GetDriveTypeW(L"R:\\") == DRIVE_NO_ROOT_DIR; });
-    if (Unix("umount -l " + unix_dir_)) WaitFor([&] { return !Mounted(); });
+  ~ReadOnlyDriveR() {
+    if (link_.empty()) return;
+    if (link_test::RunUnixTool(("rm -f " + link_).c_str(), {})) {
+      WaitFor([] { return GetDriveTypeW(L"R:\\") == DRIVE_NO_ROOT_DIR; });
+    }
+    mount_.reset();
     RemoveDirectoryW(dir_.c_str());
   }
   bool ready() const { return ready_; }
 
  private:
-  static bool Unix(const std::string& command) { return link_test::RunUnixTool(command.c_str(), {}); }
-  template <typename Done>
-  static bool WaitFor(Done done) {
-    for (int i = 0; i < 100; ++i, Sleep(100)) {
-      if (done()) return true;
-    }
-    return false;
-  }
-  bool Mounted() const {
-    ULARGE_INTEGER caller, total, free_bytes;
-    return GetDiskFreeSpaceExW((dir_ + L"\\").c_str(), &caller, &total, &free_bytes) &&
-           total.QuadPart == (200ull << 20);
-  }
-  std::string unix_dir_, link_;
+  std::string link_;
   std::wstring dir_;
+  std::unique_ptr<ScopedTmpfs> mount_;
   bool ready_ = false;
 };
 
 TEST_F(FileManagerTest, UnusableFirstChoiceGivesWayToFirstFixedDriveWithRoom) {
   const std::wstring file = base_ + L"\\file";
   std::ofstream(file.c_str()) << "not a directory";
-  ReadOnlyDrive drive;
-  ASSERT_TRUE(drive.ready()) << "mounting needs Wine run as root";
+  // Made, but not written: a folder on a full 4 KiB tmpfs on C:.
+  const std::wstring full = base_ + L"\\full";
+  ASSERT_TRUE(CreateDirectoryW(full.c_str(), nullptr));
+  ScopedTmpfs full_mount(full, "size=4k", 4096);
+  ReadOnlyDriveR drive;
+  ASSERT_TRUE(full_mount.mounted() && drive.ready()) << "mounting needs Wine run as root";
+  std::ofstream((full + L"\\filler").c_str()) << std::string(4096, 'x');
   const struct {
     const char* what;
     std::wstring base;
-  } firsts[] = {{"read-only drive", L"R:\\"}, {"below a file", file + L"\\staging"}};
+  } firsts[] = {
+      {"read-only drive", L"R:\\"}, {"below a file", file + L"\\staging"}, {"full folder", full}};
   const struct {
     const char* what;
     std::vector<std::wstring> drives;
