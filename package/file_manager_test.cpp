@@ -5,11 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <iterator>
-#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -423,9 +420,9 @@ TEST_F(FileManagerTest, StagingOfKilledRunsGoesEverythingElseStays) {
   m->Release();
 }
 
-// Mounts and drive links are made on the Unix side (Wine runs as root, so
-// access modes would not stop it); the tool gives no handle to wait on, so
-// each step waits for its effect.
+// Mounts are made on the Unix side (Wine runs as root, so access modes would
+// not stop it); the tool gives no handle to wait on, so each step waits for
+// its effect.
 template <typename Done>
 bool WaitFor(Done done) {
   for (int i = 0; i < 100; ++i, Sleep(100)) {
@@ -457,54 +454,20 @@ class ScopedTmpfs {
   bool mounted_ = false;
 };
 
-// Drive R: as a read-only 200 MiB tmpfs: a fixed drive with room where making
-// anything is denied, as on a read-only medium.
-class ReadOnlyDriveR {
- public:
-  ReadOnlyDriveR() {
-    const char* prefix = getenv("WINEPREFIX");
-    if (!prefix || strchr(prefix, ' ')) return;
-    const std::string unix_dir = std::string(prefix) + "/ro-drive";
-    link_ = std::string(prefix) + "/dosdevices/r:";
-    dir_ = L"Z:" + std::wstring(unix_dir.begin(), unix_dir.end());
-    std::replace(dir_.begin(), dir_.end(), L'/', L'\\');
-    if (!CreateDirectoryW(dir_.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return;
-    mount_.reset(new ScopedTmpfs(dir_, "ro,size=200m", 200ull << 20));
-    ready_ = mount_->mounted() && link_test::RunUnixTool(("ln -sfn " + unix_dir + " " + link_).c_str(), {}) &&
-             WaitFor([] { return GetDriveTypeW(L"R:\\") == DRIVE_FIXED; });
-  }
-  ~ReadOnlyDriveR() {
-    if (link_.empty()) return;
-    if (link_test::RunUnixTool(("rm -f " + link_).c_str(), {})) {
-      WaitFor([] { return GetDriveTypeW(L"R:\\") == DRIVE_NO_ROOT_DIR; });
-    }
-    mount_.reset();
-    RemoveDirectoryW(dir_.c_str());
-  }
-  bool ready() const { return ready_; }
-
- private:
-  std::string link_;
-  std::wstring dir_;
-  std::unique_ptr<ScopedTmpfs> mount_;
-  bool ready_ = false;
-};
-
 TEST_F(FileManagerTest, UnusableFirstChoiceGivesWayToFirstFixedDriveWithRoom) {
-  const std::wstring file = base_ + L"\\file";
+  // Folders on C: (a drive with room) that fail in three ways: not made
+  // (read-only tmpfs, as a read-only medium), not made (below a file), made
+  // but not written (a full tmpfs).
+  const std::wstring read_only = base_ + L"\\read-only", full = base_ + L"\\full", file = base_ + L"\\file";
+  ASSERT_TRUE(CreateDirectoryW(read_only.c_str(), nullptr) && CreateDirectoryW(full.c_str(), nullptr));
   std::ofstream(file.c_str()) << "not a directory";
-  // Made, but not written: a folder on a full 4 KiB tmpfs on C:.
-  const std::wstring full = base_ + L"\\full";
-  ASSERT_TRUE(CreateDirectoryW(full.c_str(), nullptr));
-  ScopedTmpfs full_mount(full, "size=4k", 4096);
-  ReadOnlyDriveR drive;
-  ASSERT_TRUE(full_mount.mounted() && drive.ready()) << "mounting needs Wine run as root";
+  ScopedTmpfs read_only_mount(read_only, "ro,size=1m", 1 << 20), full_mount(full, "size=4k", 4096);
+  ASSERT_TRUE(read_only_mount.mounted() && full_mount.mounted()) << "mounting needs Wine run as root";
   std::ofstream((full + L"\\filler").c_str()) << std::string(4096, 'x');
   const struct {
     const char* what;
     std::wstring base;
-  } firsts[] = {
-      {"read-only drive", L"R:\\"}, {"below a file", file + L"\\staging"}, {"full folder", full}};
+  } firsts[] = {{"read-only folder", read_only}, {"below a file", file + L"\\staging"}, {"full folder", full}};
   const struct {
     const char* what;
     std::vector<std::wstring> drives;
@@ -513,7 +476,6 @@ TEST_F(FileManagerTest, UnusableFirstChoiceGivesWayToFirstFixedDriveWithRoom) {
       {"the machine's drives", {}, true},
       {"missing drive first", {L"Q:\\", L"C:\\"}, true},
       {"no fixed drive", {L"Q:\\"}, false},
-      {"room but read-only", {L"R:\\"}, false},
   };
   FakePackage pkg(TestArchive(L"normal.7z"), 512);
   for (const auto& first : firsts) {
