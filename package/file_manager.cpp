@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "base/scoped_handle.h"
 #include "package/temp_workspace.h"
@@ -24,15 +25,22 @@ bool IsFixedDriveWithRoom(const std::wstring& path) {
          free_bytes.QuadPart >= kStagingSpaceBytes;
 }
 
-// The first fixed drive whose free space exceeds the staging need, as "X:\".
-bool FirstFixedDriveWithRoom(std::wstring* root) {
+// The drive roots ("X:\") in the order GetLogicalDriveStringsW gives them.
+std::vector<std::wstring> LogicalDrives() {
+  std::vector<std::wstring> roots;
   wchar_t drives[1024] = {};
   DWORD n = GetLogicalDriveStringsW(1024, drives);
-  if (n == 0 || n > 1024) return false;
-  for (const wchar_t* d = drives; *d; d += wcslen(d) + 1) {
-    if (GetDriveTypeW(d) != DRIVE_FIXED) continue;
+  if (n == 0 || n > 1024) return roots;
+  for (const wchar_t* d = drives; *d; d += wcslen(d) + 1) roots.emplace_back(d);
+  return roots;
+}
+
+// The first fixed drive of `roots` whose free space exceeds the staging need.
+bool FirstFixedDriveWithRoom(const std::vector<std::wstring>& roots, std::wstring* root) {
+  for (const std::wstring& d : roots) {
+    if (GetDriveTypeW(d.c_str()) != DRIVE_FIXED) continue;
     ULARGE_INTEGER available, total, free_bytes;
-    if (GetDiskFreeSpaceExW(d, &available, &total, &free_bytes) &&
+    if (GetDiskFreeSpaceExW(d.c_str(), &available, &total, &free_bytes) &&
         free_bytes.QuadPart > kStagingSpaceBytes) {
       *root = d;
       return true;
@@ -105,18 +113,17 @@ bool CFileManager::CreateStagingIn(const std::wstring& base) {
 bool CFileManager::Start() {
   std::wstring base = staging_base_;
   if (base.empty() && !StagingBase(&base)) return false;
-  bool staged = false;
-  if (base.size() <= MAX_PATH && IsFixedDriveWithRoom(base)) {
-    staged = CreateStagingIn(base);
-  } else {
+  // The first choice gives way to the first fixed drive with room when it
+  // lacks room and also when the directory cannot be made or written there
+  // (a read-only folder or medium, access denied).
+  if (base.size() > MAX_PATH || !IsFixedDriveWithRoom(base) || !CreateStagingIn(base)) {
     std::wstring root;
-    if (!FirstFixedDriveWithRoom(&root)) {
+    if (!FirstFixedDriveWithRoom(fallback_drives_.empty() ? LogicalDrives() : fallback_drives_, &root)) {
       if (!silent_) MessageBoxW(nullptr, kNoSpaceText, kNoSpaceCaption, MB_ICONEXCLAMATION);
       return false;
     }
-    staged = CreateStagingIn(root.substr(0, 2));
+    if (!CreateStagingIn(root.substr(0, 2))) return false;
   }
-  if (!staged) return false;
 
   event_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   if (!event_) return false;

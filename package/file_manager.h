@@ -7,6 +7,8 @@
 
 #include <deque>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "base/critical_section.h"
 #include "package/extract_7z.h"
@@ -65,6 +67,9 @@ class CFileManager : public IFileManager, public Extract7z::IExtractCallback {
   // Where the staging directory is made (default: the common application
   // data folder). For tests.
   void SetStagingBaseForTesting(const std::wstring& base) { staging_base_ = base; }
+  // The drive roots ("X:\") tried, in order, when the first choice cannot
+  // be used; empty: the machine's drives. For tests.
+  void SetFallbackDrivesForTesting(std::vector<std::wstring> roots) { fallback_drives_ = std::move(roots); }
   // Quiet: no message box when no drive has room.
   void SetSilent(bool silent) { silent_ = silent; }
   // The worker's own result: 1, or -10000 / -10002 when it gave up.
@@ -92,6 +97,7 @@ class CFileManager : public IFileManager, public Extract7z::IExtractCallback {
   volatile LONG end_reported_ = 0;
   int worker_code_ = 0;
   std::wstring staging_base_;
+  std::vector<std::wstring> fallback_drives_;
   bool silent_ = false;
 };
 

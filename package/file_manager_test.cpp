@@ -13,6 +13,7 @@
 
 #include "base/md5.h"
 #include "base/scoped_handle.h"
+#include "package/link_test_util.h"
 #include "package/sevenzip_library.h"
 #include "package/stored_access_test_util.h"
 #include "package/temp_workspace.h"
@@ -417,6 +418,87 @@ TEST_F(FileManagerTest, StagingOfKilledRunsGoesEverythingElseStays) {
   }
   EXPECT_EQ(DrainAll(m).names.size(), 6u);  // this run's own staging is untouched
   m->Release();
+}
+
+// Mounts are made on the Unix side (Wine runs as root, so access modes would
+// not stop it); the tool gives no handle to wait on, so each step waits for
+// its effect.
+template <typename Done>
+bool WaitFor(Done done) {
+  for (int i = 0; i < 100; ++i, Sleep(100)) {
+    if (done()) return true;
+  }
+  return false;
+}
+
+// A tmpfs of `bytes` with the mount `options` on the empty directory `dir`
+// for the scope.
+class ScopedTmpfs {
+ public:
+  ScopedTmpfs(const std::wstring& dir, const std::string& options, ULONGLONG bytes) : dir_(dir), bytes_(bytes) {
+    mounted_ = link_test::RunUnixTool(("mount -t tmpfs -o " + options + " tmpfs").c_str(), {dir_}) &&
+               WaitFor([&] { return Mounted(); });
+  }
+  ~ScopedTmpfs() {
+    if (link_test::RunUnixTool("umount -l", {dir_})) WaitFor([&] { return !Mounted(); });
+  }
+  bool mounted() const { return mounted_; }
+
+ private:
+  bool Mounted() const {
+    ULARGE_INTEGER caller, total, free_bytes;
+    return GetDiskFreeSpaceExW((dir_ + L"\\").c_str(), &caller, &total, &free_bytes) && total.QuadPart == bytes_;
+  }
+  std::wstring dir_;
+  ULONGLONG bytes_;
+  bool mounted_ = false;
+};
+
+TEST_F(FileManagerTest, UnusableFirstChoiceGivesWayToFirstFixedDriveWithRoom) {
+  // Folders on C: (a drive with room) that fail in three ways: not made
+  // (read-only tmpfs, as a read-only medium), not made (below a file), made
+  // but not written (a full tmpfs).
+  const std::wstring read_only = base_ + L"\\read-only", full = base_ + L"\\full", file = base_ + L"\\file";
+  ASSERT_TRUE(CreateDirectoryW(read_only.c_str(), nullptr) && CreateDirectoryW(full.c_str(), nullptr));
+  std::ofstream(file.c_str()) << "not a directory";
+  ScopedTmpfs read_only_mount(read_only, "ro,size=1m", 1 << 20), full_mount(full, "size=4k", 4096);
+  ASSERT_TRUE(read_only_mount.mounted() && full_mount.mounted()) << "mounting needs Wine run as root";
+  std::ofstream((full + L"\\filler").c_str()) << std::string(4096, 'x');
+  const struct {
+    const char* what;
+    std::wstring base;
+  } firsts[] = {{"read-only folder", read_only}, {"below a file", file + L"\\staging"}, {"full folder", full}};
+  const struct {
+    const char* what;
+    std::vector<std::wstring> drives;
+    bool staged;
+  } fallbacks[] = {
+      {"the machine's drives", {}, true},
+      {"missing drive first", {L"Q:\\", L"C:\\"}, true},
+      {"no fixed drive", {L"Q:\\"}, false},
+  };
+  FakePackage pkg(TestArchive(L"normal.7z"), 512);
+  for (const auto& first : firsts) {
+    for (const auto& fallback : fallbacks) {
+      const std::string what = std::string(first.what) + ", " + fallback.what;
+      CFileManager* m = NewManager();
+      m->SetStagingBaseForTesting(first.base);
+      m->SetFallbackDrivesForTesting(fallback.drives);
+      ASSERT_TRUE(m->InitFromRecord(&pkg.record, 24, pkg.path)) << what;
+      EXPECT_EQ(m->Start(), fallback.staged) << what;
+      wchar_t dir[1024] = L"?";
+      m->GetTempDir(dir, 1024);
+      if (fallback.staged) {
+        EXPECT_EQ(std::wstring(dir).rfind(L"C:\\{", 0), 0u) << what;
+        EXPECT_EQ(DrainAll(m).names.size(), 6u) << what;
+        EXPECT_EQ(m->GetResult(), 1) << what;
+      } else {
+        EXPECT_EQ(dir[0], L'\0') << what;
+      }
+      m->Release();
+      EXPECT_EQ(GetFileAttributesW(dir), INVALID_FILE_ATTRIBUTES) << what;
+    }
+  }
 }
 
 TEST(PayloadScrambling, KeyByteStaysAndEveryLaneIsXored) {
