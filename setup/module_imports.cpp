@@ -10,9 +10,11 @@ T* At(const void* base, DWORD rva) {
   return reinterpret_cast<T*>(const_cast<BYTE*>(reinterpret_cast<const BYTE*>(base)) + rva);
 }
 
-const IMAGE_NT_HEADERS32* NtHeaders(const void* base) {
+// The headers of this image's own width: it only ever reads itself and the
+// system libraries of its own process.
+const IMAGE_NT_HEADERS* NtHeaders(const void* base) {
   auto* dos = static_cast<const IMAGE_DOS_HEADER*>(base);
-  return At<const IMAGE_NT_HEADERS32>(base, static_cast<DWORD>(dos->e_lfanew));
+  return At<const IMAGE_NT_HEADERS>(base, static_cast<DWORD>(dos->e_lfanew));
 }
 
 bool EqualsNoCase(const char* a, const char* b) {
@@ -87,9 +89,14 @@ FARPROC FindExport(const void* module, const char* name, int depth = 0) {
 
 bool ImageRunsWhereLinked() {
   uintptr_t runtime = 0, linked = 0;
-  // "call" pushes the real address of the label; "$1b" is the same label as
-  // an absolute constant, which only a relocated image has adjusted.
+  // The real address of a label against the same label as an absolute
+  // constant, which only a relocated image has adjusted. x86 has no
+  // instruction-relative addressing: "call" pushes the real address.
+#if defined(__x86_64__)
+  asm volatile("lea 1f(%%rip), %0\n1: movabs $1b, %1" : "=r"(runtime), "=r"(linked));
+#else
   asm volatile("call 1f\n1: pop %0\n\tmovl $1b, %1" : "=r"(runtime), "=r"(linked));
+#endif
   return runtime == linked;
 }
 
@@ -103,8 +110,8 @@ bool BindUnresolvedImports(HMODULE module) {
   bool unbound = false;
   for (auto* d = first; d->Name; ++d) {
     if (!d->OriginalFirstThunk) continue;
-    if (At<IMAGE_THUNK_DATA32>(module, d->FirstThunk)->u1.AddressOfData ==
-        At<IMAGE_THUNK_DATA32>(module, d->OriginalFirstThunk)->u1.AddressOfData) {
+    if (At<IMAGE_THUNK_DATA>(module, d->FirstThunk)->u1.AddressOfData ==
+        At<IMAGE_THUNK_DATA>(module, d->OriginalFirstThunk)->u1.AddressOfData) {
       unbound = true;
     }
   }
@@ -125,21 +132,22 @@ bool BindUnresolvedImports(HMODULE module) {
     // Every library the executable imports is one Windows takes from System32.
     HMODULE library = load_library(At<const char>(module, d->Name));
     if (!library) return false;
-    auto* names = At<IMAGE_THUNK_DATA32>(module, d->OriginalFirstThunk ? d->OriginalFirstThunk : d->FirstThunk);
-    auto* slots = At<IMAGE_THUNK_DATA32>(module, d->FirstThunk);
+    auto* names = At<IMAGE_THUNK_DATA>(module, d->OriginalFirstThunk ? d->OriginalFirstThunk : d->FirstThunk);
+    auto* slots = At<IMAGE_THUNK_DATA>(module, d->FirstThunk);
     for (; names->u1.AddressOfData; ++names, ++slots) {
       if (d->OriginalFirstThunk && slots->u1.Function != names->u1.AddressOfData) continue;
       FARPROC proc;
-      if (IMAGE_SNAP_BY_ORDINAL32(names->u1.Ordinal)) {
-        proc = get_proc(library, reinterpret_cast<LPCSTR>(static_cast<ULONG_PTR>(IMAGE_ORDINAL32(names->u1.Ordinal))));
+      if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) {
+        proc = get_proc(library, reinterpret_cast<LPCSTR>(static_cast<ULONG_PTR>(IMAGE_ORDINAL(names->u1.Ordinal))));
       } else {
         proc = get_proc(library, At<IMAGE_IMPORT_BY_NAME>(module, names->u1.AddressOfData)->Name);
       }
       if (!proc) return false;
       DWORD old = 0;
-      if (!protect(&slots->u1.Function, sizeof(DWORD), PAGE_READWRITE, &old)) return false;
-      slots->u1.Function = reinterpret_cast<DWORD>(proc);
-      protect(&slots->u1.Function, sizeof(DWORD), old, &old);
+      // A slot is as wide as a pointer.
+      if (!protect(&slots->u1.Function, sizeof(slots->u1.Function), PAGE_READWRITE, &old)) return false;
+      slots->u1.Function = reinterpret_cast<ULONG_PTR>(proc);
+      protect(&slots->u1.Function, sizeof(slots->u1.Function), old, &old);
     }
   }
   return true;
