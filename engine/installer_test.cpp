@@ -293,6 +293,8 @@ struct OutcomeCase {
   const wchar_t* tails;
 };
 
+void PrintTo(const OutcomeCase& c, std::ostream* os) { *os << c.name; }
+
 class InstallOutcomeTest : public InstallerTest, public ::testing::WithParamInterface<OutcomeCase> {};
 
 TEST_P(InstallOutcomeTest, OkMeansEveryFileInPlace) {

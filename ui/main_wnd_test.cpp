@@ -405,6 +405,8 @@ struct FinishCase {
   const wchar_t* failures;
 };
 
+void PrintTo(const FinishCase& c, std::ostream* os) { *os << c.name; }
+
 class FinishOutcomeTest : public MainWndTest, public ::testing::WithParamInterface<FinishCase> {};
 
 TEST_P(FinishOutcomeTest, OnlyAUsableInstallStartsTheProduct) {
