@@ -22,8 +22,8 @@ constexpr wchar_t kPageFinish[] = L"dialog_finish";
 constexpr UINT kAppIconId = 128;
 // What shows through where no page paints: the design's green, alpha 254.
 constexpr COLORREF kBackdrop = 0x00FF00;
-// Shown on the finish page when files are missing: the words the setup uses
-// for its other unrecoverable errors, since a new download is the remedy.
+// Shown on the finish page when files are missing: the words the setup shows
+// when its own archive library is damaged, as a new download is the remedy.
 constexpr wchar_t kInstallFailedText[] = L"安装出错,请重新下载安装程序进行安装";
 
 }  // namespace
