@@ -17,7 +17,9 @@ class IInstallTaskCallback {
   // The listener writes its answer through `answer` (1 = go on).
   virtual void OnError(tagINSTALL_ERROR code, const wchar_t* text, tagINSTALL_ERROR_RET* answer) = 0;
   virtual void OnCopyDone(int ok) = 0;
-  // `ok` 1 or 0; `failures` the failure tails ("|copy file fail"...).
+  // `ok` 1 when every file is in place (the install is usable), else 0;
+  // `failures` the tails of every step that failed ("|copy file fail"...),
+  // also of the steps that only degrade a usable install.
   virtual void OnFinish(int ok, const wchar_t* failures) = 0;
   virtual void OnThreadExit() = 0;
 

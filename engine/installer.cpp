@@ -151,7 +151,9 @@ unsigned CInstaller::Run() {
   const bool copied = CopyPayload();
   mf_bind_t_1<CInstaller, CInstaller*, void, int> copy_done(&CInstaller::NotifyCopyDone, this, copied ? 1 : 0);
   RunOnUIThread(&copy_done);
-  bool success = copied;
+  // The install is usable exactly when every file is in place; the later
+  // steps only degrade it and are told apart by their tails.
+  const bool success = copied;
   if (!copied) failures += kCopyFailTail;
 
   if (options_.migrate) {
@@ -166,13 +168,11 @@ unsigned CInstaller::Run() {
   if (autorun == 1) {
     steps_->ReportStatistic(L"schedule");
   } else if (autorun == 0) {
-    success = false;
     failures += kAutorunFailTail;
   }
   Report(96);
 
   if (!steps_->WritePathRegistry(install_dir_)) {
-    success = false;
     failures += kPathRegFailTail;
   }
   steps_->CreateShortcuts(install_dir_, options_.desktop_shortcut, options_.start_menu_shortcut);

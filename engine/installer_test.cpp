@@ -281,20 +281,47 @@ TEST_F(InstallerTest, MissingStagedFileOrFailedStagingFailsTheCopyWithoutAQuesti
   EXPECT_EQ(listener_.marks.size(), 10u);
 }
 
-TEST_F(InstallerTest, FailedStagingFailsTheCopyStep) {
-  Stage(1);
-  files_.result = 0;
+// Only files missing from the install directory make the install unusable;
+// autorun and the path value only leave their tails.
+struct OutcomeCase {
+  const char* name;
+  const wchar_t* fail_placing;
+  int staging_result;
+  int autorun;
+  bool path_written;
+  int ok;
+  const wchar_t* tails;
+};
+
+void PrintTo(const OutcomeCase& c, std::ostream* os) { *os << c.name; }
+
+class InstallOutcomeTest : public InstallerTest, public ::testing::WithParamInterface<OutcomeCase> {};
+
+TEST_P(InstallOutcomeTest, OkMeansEveryFileInPlace) {
+  const OutcomeCase& c = GetParam();
+  Stage(2);
+  steps_.fail_placing = c.fail_placing;
+  files_.result = c.staging_result;
+  steps_.autorun = c.autorun;
+  steps_.path_written = c.path_written;
   RunInstall();
-  EXPECT_EQ(listener_.failures, L"|copy file fail");
+  EXPECT_EQ(listener_.finish_ok, c.ok);
+  EXPECT_EQ(listener_.failures, c.tails);
+  EXPECT_NE(std::find(listener_.events.begin(), listener_.events.end(), L"copydone " + std::to_wstring(c.ok)),
+            listener_.events.end());
+  EXPECT_EQ(std::count(steps_.calls.begin(), steps_.calls.end(), L"stat schedule"), c.autorun == 1 ? 1 : 0);
 }
 
-TEST_F(InstallerTest, AutorunResultOtherThanZeroOrOneChangesNothing) {
-  Stage(1);
-  steps_.autorun = 2;
-  RunInstall();
-  EXPECT_EQ(listener_.finish_ok, 1);
-  EXPECT_EQ(std::count(steps_.calls.begin(), steps_.calls.end(), L"stat schedule"), 0);
-}
+INSTANTIATE_TEST_SUITE_P(
+    Outcomes, InstallOutcomeTest,
+    ::testing::Values(OutcomeCase{"Clean", L"", 1, 1, true, 1, L""},
+                      OutcomeCase{"AutorunUnknown", L"", 1, 2, true, 1, L""},
+                      OutcomeCase{"AutorunFailed", L"", 1, 0, true, 1, L"|set autorun fail"},
+                      OutcomeCase{"PathFailed", L"", 1, 1, false, 1, L"|write path reg fail"},
+                      OutcomeCase{"BothDegraded", L"", 1, 0, false, 1, L"|set autorun fail|write path reg fail"},
+                      OutcomeCase{"FileNotPlaced", L"f1.bin", 1, 1, true, 0, L"|copy file fail"},
+                      OutcomeCase{"StagingFailed", L"", 0, 1, true, 0, L"|copy file fail"}),
+    [](const ::testing::TestParamInfo<OutcomeCase>& info) { return std::string(info.param.name); });
 
 TEST_F(InstallerTest, CommandLineChoicesReachTheirSteps) {
   Stage(1);

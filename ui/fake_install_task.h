@@ -36,7 +36,9 @@ class FakeInstallTask : public IInstallTask {
   int install_type = kInstallTypeNew;
   // When set, StartInstall runs the scripted install on a worker thread.
   bool run_worker = false;
+  // What the scripted install reports at its end.
   int finish_ok = 1;
+  std::wstring finish_failures;
 
   // What the wizard did.
   std::vector<std::wstring> set_dirs;
@@ -119,9 +121,10 @@ class FakeInstallTask : public IInstallTask {
       cb->OnError(INSTALL_ERROR_COPY_FILE, L"copy", &answer);
     });
     error_answer = static_cast<int>(answer);
-    Send([cb] { cb->OnCopyDone(1); });
     const int ok = finish_ok;
-    Send([cb, ok] { cb->OnFinish(ok, ok ? L"" : L"|copy file fail"); });
+    const std::wstring failures = finish_failures;
+    Send([cb, ok] { cb->OnCopyDone(ok); });
+    Send([cb, ok, &failures] { cb->OnFinish(ok, failures.c_str()); });
     worker_exited = true;
     cb->OnThreadExit();
   }

@@ -39,16 +39,18 @@ void CInstallingModel::OnError(tagINSTALL_ERROR, const wchar_t*, tagINSTALL_ERRO
 
 void CInstallingModel::OnFinish(int ok, const wchar_t* failures) {
   if (!completion_) completion_.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  usable_ = ok != 0;
   PostMessageW(wnd_, kMsgWizardStep, kStepInstallDone, 0);
 
   const std::wstring& pid = services_.parser->GetPid();
   RegistryValueRecord record = {HKEY_LOCAL_MACHINE, kProductKey, kPidValue, REG_SZ, pid.c_str()};
   services_.task->WriteRegistryValue(record);
 
-  // The finish page follows either way, but an install whose copy or
-  // registration failed must not be reported as a success: a caller of Start
-  // reads "fail" and statistics learn of it.
-  if (ok) {
+  // An install with files missing must not count as a success: a caller of
+  // Start reads "fail" and statistics learn of it. Steps that only degrade a
+  // usable install (autorun, path value) are left to the log, or a host would
+  // install again and again.
+  if (usable_) {
     SetInstallResult(0);
     if (services_.report) services_.report(L"install_success", L"");
   } else if (services_.report) {

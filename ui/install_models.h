@@ -27,8 +27,8 @@ constexpr WPARAM kStepFlowComplete = 2;
 // wParam: percent.
 constexpr UINT kMsgInstallProgress = 0x8C8D;
 
-// Statistics error code ("fail") of an install whose task reported failure
-// at its end; the other codes are in setup/install_errors.h.
+// Statistics error code ("fail") of an install whose files are not all in
+// place; the other codes are in setup/install_errors.h.
 constexpr int kErrCodeInstallIncomplete = 9;
 
 // The product folder every install directory ends in, and the program the
@@ -102,6 +102,8 @@ class CInstallingModel : public IBaseModel, public IInstallTaskCallback {
 
   // Null until the install reported its finish; set once the worker is done.
   HANDLE completion_event() const { return completion_.Get(); }
+  // True once the install reported its finish with every file in place.
+  bool usable() const { return usable_; }
   // Waits for the worker's last report, still answering calls sent to this
   // thread meanwhile. Returns at once when no install has finished.
   void WaitForWorkerExit();
@@ -110,6 +112,7 @@ class CInstallingModel : public IBaseModel, public IInstallTaskCallback {
   const WizardServices& services_;
   HWND wnd_ = nullptr;
   base::ScopedHandle completion_;
+  bool usable_ = false;
 };
 
 class CInstallFinishModel : public IBaseModel {

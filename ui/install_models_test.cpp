@@ -133,6 +133,7 @@ TEST_F(InstallModelsTest, SuccessfulFinishWritesPidSetsResultAndReports) {
   EXPECT_FALSE(parser_.GetPid().empty());
 
   EXPECT_EQ(InstallResult(), 0);
+  EXPECT_TRUE(model.usable());
   ASSERT_EQ(reports_.size(), 1u);
   EXPECT_EQ(reports_[0].first, L"install_success");
 
@@ -153,6 +154,7 @@ TEST_F(InstallModelsTest, FailedFinishIsNotReportedAsSuccess) {
   EXPECT_EQ(posted[0].wparam, kStepInstallDone);
   EXPECT_EQ(task_.registry_writes.size(), 1u);
   EXPECT_EQ(InstallResult(), -1);
+  EXPECT_FALSE(model.usable());
   ASSERT_EQ(reports_.size(), 1u);
   EXPECT_EQ(reports_[0].first, L"fail");
   EXPECT_EQ(reports_[0].second, L"&ex_ary[errcode]=9");

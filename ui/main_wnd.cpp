@@ -22,6 +22,9 @@ constexpr wchar_t kPageFinish[] = L"dialog_finish";
 constexpr UINT kAppIconId = 128;
 // What shows through where no page paints: the design's green, alpha 254.
 constexpr COLORREF kBackdrop = 0x00FF00;
+// Shown on the finish page when files are missing: the words the setup shows
+// when its own archive library is damaged, as a new download is the remedy.
+constexpr wchar_t kInstallFailedText[] = L"安装出错,请重新下载安装程序进行安装";
 
 }  // namespace
 
@@ -110,7 +113,7 @@ LRESULT CMainWnd::OnCommand(UINT, WPARAM wparam, LPARAM, BOOL& handled) {
       if (services_.open_page) services_.open_page(kPrivacyPageUrl);
       break;
     case kIdLaunch:
-      finish_model_.Run();
+      if (installing_model_.usable()) finish_model_.Run();
       break;
     case kIdCustomLink:
       page_name_ = kPageCustom;
@@ -162,6 +165,11 @@ void CMainWnd::ShowPage(CLayerControlGroup* page) {
   pages_.finish->SetVisible(page == pages_.finish, TRUE);
 }
 
+void CMainWnd::ShowInstallFailed() {
+  pages_.finish->GetChildById(kIdFinishTitle)->SetText(kInstallFailedText, FALSE);
+  pages_.finish->GetChildById(kIdLaunch)->SetVisible(FALSE, FALSE);
+}
+
 void CMainWnd::ShowCustomControls(bool custom) {
   pages_.lower_welcome->SetVisible(custom ? FALSE : TRUE, TRUE);
   pages_.lower_custom->SetVisible(custom ? TRUE : FALSE, TRUE);
@@ -179,14 +187,19 @@ LRESULT CMainWnd::OnWizardStep(UINT, WPARAM wparam, LPARAM, BOOL&) {
       break;
     case kStepInstallDone:
       page_name_ = kPageFinish;
-      if (silent) {
-        finish_model_.Run();
-      } else {
+      state_ = kWizardFinished;
+      // A product whose files are not all in place is never started: the
+      // finish page says so and offers nothing to start.
+      if (!installing_model_.usable()) ShowInstallFailed();
+      if (!silent) {
         pages_.close->SetEnabled(TRUE, TRUE);
         pages_.progress->SetVisible(FALSE, TRUE);
         pages_.finish->SetVisible(TRUE, TRUE);
+      } else if (installing_model_.usable()) {
+        finish_model_.Run();
+      } else {
+        ::PostMessageW(m_hWnd, kMsgWizardStep, kStepFlowComplete, 0);
       }
-      state_ = kWizardFinished;
       break;
     case kStepFlowComplete:
       ShowWindow(SW_HIDE);

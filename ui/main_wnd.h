@@ -64,6 +64,8 @@ class CMainWnd : public CLayerWindowBase<CMainWnd> {
   // Shows one of the three top-level groups.
   void ShowPage(CLayerControlGroup* page);
   void ShowCustomControls(bool custom);
+  // Turns the finish page into the failure page: its text, no launch button.
+  void ShowInstallFailed();
   void Quit();
 
   WizardServices services_;

@@ -88,12 +88,12 @@ class MainWndTest : public ::testing::Test {
   }
 
   // Walks the pages from welcome to a finished install.
-  void InstallThroughToFinish(const wchar_t* command_line) {
+  void InstallThroughToFinish(const wchar_t* command_line, int ok = 1, const wchar_t* failures = L"") {
     Create(command_line);
     Command(kIdInstallNow);
     ASSERT_EQ(wnd_->state(), kWizardInstalling);
     ASSERT_NE(task_.callback, nullptr);
-    task_.callback->OnFinish(1, L"");
+    task_.callback->OnFinish(ok, failures);
     ASSERT_TRUE(Pump([&] { return wnd_->state() == kWizardFinished; }));
     task_.callback->OnThreadExit();
   }
@@ -395,5 +395,57 @@ TEST_F(MainWndTest, SecondCopyLeavesASilentWizardHidden) {
   PumpPending();
   EXPECT_FALSE(IsWindowVisible(wnd_->m_hWnd));
 }
+
+// Missing files make a failed install: the page says so, nothing starts,
+// Start reads "fail". Autorun or path failures alone leave a usable install.
+struct FinishCase {
+  const char* name;
+  bool silent;
+  int ok;
+  const wchar_t* failures;
+};
+
+void PrintTo(const FinishCase& c, std::ostream* os) { *os << c.name; }
+
+class FinishOutcomeTest : public MainWndTest, public ::testing::WithParamInterface<FinishCase> {};
+
+TEST_P(FinishOutcomeTest, OnlyAUsableInstallStartsTheProduct) {
+  const FinishCase& c = GetParam();
+  if (c.silent) {
+    task_.run_worker = true;
+    task_.finish_ok = c.ok;
+    task_.finish_failures = c.failures;
+    Create(L"--hide_ui");
+  } else {
+    InstallThroughToFinish(L"", c.ok, c.failures);
+    const WizardPages& p = wnd_->pages();
+    EXPECT_TRUE(p.finish->IsVisible());
+    EXPECT_TRUE(p.close->IsEnabled());
+    EXPECT_EQ(p.finish->GetChildById(kIdLaunch)->IsVisible() != FALSE, c.ok != 0);
+    EXPECT_EQ(p.finish->GetChildById(kIdFinishTitle)->GetText(),
+              c.ok ? L"\u5B89\u88C5\u5B8C\u6210" : L"\u5B89\u88C5\u51FA\u9519,\u8BF7\u91CD\u65B0\u4E0B\u8F7D\u5B89\u88C5\u7A0B\u5E8F\u8FDB\u884C\u5B89\u88C5");
+    // A launch command that slips through starts nothing either.
+    Command(kIdLaunch);
+    PumpPending();
+    ::SendMessageW(wnd_->m_hWnd, WM_CLOSE, 0, 0);
+  }
+  ASSERT_TRUE(Pump([&] { return quit_seen_; }, 10000));
+  EXPECT_EQ(wnd_->page_name(), L"dialog_finish");
+  EXPECT_EQ(task_.launches.size(), c.ok ? 1u : 0u);
+  EXPECT_EQ(InstallResult(), c.ok ? 0 : -1);
+  ASSERT_FALSE(reports_.empty());
+  EXPECT_EQ(reports_.back().first, c.ok ? L"install_success" : L"fail");
+  EXPECT_EQ(reports_.back().second, c.ok ? L"" : L"&ex_ary[errcode]=9");
+  EXPECT_EQ(task_.close_calls, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Outcomes, FinishOutcomeTest,
+    ::testing::Values(FinishCase{"Interactive", false, 1, L""},
+                      FinishCase{"InteractiveDegraded", false, 1, L"|set autorun fail|write path reg fail"},
+                      FinishCase{"InteractiveFilesMissing", false, 0, L"|copy file fail"},
+                      FinishCase{"SilentDegraded", true, 1, L"|set autorun fail"},
+                      FinishCase{"SilentFilesMissing", true, 0, L"|copy file fail"}),
+    [](const ::testing::TestParamInfo<FinishCase>& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -169,7 +169,7 @@ void BuildProgress(CLayerControlGroup* group, ILayerWindow* owner, int width, Wi
 void BuildFinish(CLayerControlGroup* group, ILayerWindow* owner, int width) {
   GroupBuilder b(group, owner);
   b.Picture(306, 60, 79, 105, IDB_FINISH_LOGO);
-  b.Label(0, 0, 183, width, 24, L"安装完成", {kCentred, kWhite, IDF_22_BOLD});
+  b.Label(kIdFinishTitle, 0, 183, width, 24, L"安装完成", {kCentred, kWhite, IDF_22_BOLD});
   b.Label(0, 0, 221, width, 16, kTagline, {kCentred, kDarkGrey, IDF_16});
   const TextStyle large_button = {kCentred, kWhite, IDF_18};
   b.Button(kIdLaunch, 246, 301, 198, 50, IDB_LARGE_BUTTON, L"立即体验", &large_button);

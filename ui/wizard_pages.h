@@ -36,6 +36,7 @@ enum WizardControlId : UINT {
   kIdLowerCustom = 1021,
   kIdLowerWelcome = 1022,
   kIdDirWarning = 1023,
+  kIdFinishTitle = 1024,
 };
 
 constexpr int kWizardWidth = 690;

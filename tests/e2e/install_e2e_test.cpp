@@ -248,6 +248,37 @@ TEST(StartExport, LeavesTheHostAsItFoundIt) {
   EXPECT_NE(r.output.find("com=00000001 dlldir=C:\\windows own=1"), std::string::npos) << r.output;
 }
 
+// A plain file where the install needs the folder "Utils\engine": that
+// folder's file cannot be placed, so the install is not usable. Start says
+// "fail" and nothing is started.
+TEST(StartExport, FilesNotAllInPlaceWriteFailAndStartNothing) {
+  // A directory with foreign entries gets the product folder appended.
+  const std::wstring installed = std::wstring(kInstallDir) + L"\\Pelorix";
+  const std::wstring blocker = installed + L"\\Utils\\engine";
+  for (const std::wstring& dir : {std::wstring(kInstallDir), installed, installed + L"\\Utils"}) {
+    CreateDirectoryW(dir.c_str(), nullptr);
+  }
+  HANDLE h = CreateFileW(blocker.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE) << GetLastError();
+  CloseHandle(h);
+
+  const std::string pid = e2e::UniquePid("hostcopy");
+  e2e::RunResult r = e2e::Run(Quote(e2e::BuiltFile(L"start_host.exe")) + L" " + Quote(e2e::PackagePath()) + L" " +
+                                  Quote(L"--hide_ui /DIR=" + std::wstring(kInstallDir) + L" --pid=" + Widen(pid) +
+                                        L" --run --mainapp=--tab=copyfail") +
+                                  L" 16",
+                              240000);
+  DeleteFileW(blocker.c_str());
+  ASSERT_TRUE(r.finished);
+  EXPECT_NE(r.output.find("result=fail"), std::string::npos) << r.output;
+  const std::vector<std::string> requests = e2e::StatRequests(STAT_TEST_WWW, pid);
+  EXPECT_TRUE(HasAction(requests, "fail", "&ex_ary[errcode]=9"));
+  EXPECT_FALSE(HasAction(requests, "install_success"));
+  EXPECT_TRUE(e2e::FileExists(installed + L"\\Nexhub\\pelorix\\pelorix_ui.exe"));
+  Sleep(1500);
+  EXPECT_EQ(SampleLog(L"launches.log").find("--tab=copyfail"), std::string::npos) << "nothing was started";
+}
+
 struct VisibleWindowSearch {
   DWORD pid;
   HWND found;
