@@ -19,7 +19,6 @@ constexpr wchar_t kArchiveLibraryType[] = L"DLL_7Z";
 constexpr UINT kPayloadRecordResource = 215;
 constexpr wchar_t kPayloadRecordType[] = L"SETUPDATA";
 
-constexpr wchar_t kArchiveLibraryFailed[] = L"安装出错,请重新下载安装程序进行安装";
 constexpr wchar_t kPackageDamaged[] = L"安装程序文件出错，是否重新下载安装文件";
 
 void ReportFailure(int errcode) {
@@ -63,7 +62,7 @@ bool RunEnvironmentStep() {
 
   if (!InstallTask()->ExtractArchiveLibrary(ResourceModule(), kArchiveLibraryResource,
                                             kArchiveLibraryType)) {
-    SetupMessageBox(kArchiveLibraryFailed, MB_OK);
+    SetupMessageBox(kInstallFailedText, MB_OK);
     ReportFailure(kStatArchiveLibrary);
     return false;
   }

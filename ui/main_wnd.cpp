@@ -10,6 +10,7 @@
 #include "ui/layer/layer_label.h"
 #include "ui/layer/layer_paint.h"
 #include "ui/layer/layer_progress.h"
+#include "ui/message_box.h"
 #include "ui/window_placement.h"
 
 namespace {
@@ -22,10 +23,6 @@ constexpr wchar_t kPageFinish[] = L"dialog_finish";
 constexpr UINT kAppIconId = 128;
 // What shows through where no page paints: the design's green, alpha 254.
 constexpr COLORREF kBackdrop = 0x00FF00;
-// Shown on the finish page when files are missing: the words the setup shows
-// when its own archive library is damaged, as a new download is the remedy.
-constexpr wchar_t kInstallFailedText[] = L"安装出错,请重新下载安装程序进行安装";
-
 }  // namespace
 
 CMainWnd::CMainWnd(WizardServices services)

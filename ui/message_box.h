@@ -17,6 +17,10 @@
 class CLayerButtonCtrl;
 
 // Result of the close button and of WM_CLOSE (neither Yes nor No).
+// The setup's words for an install that cannot be completed: the user is
+// asked to download the setup again. Shown in a box and on the finish page.
+constexpr wchar_t kInstallFailedText[] = L"安装出错,请重新下载安装程序进行安装";
+
 constexpr int kMessageBoxClosed = 8;
 // Command id of the close button.
 constexpr UINT kMessageBoxCloseId = 1000;
