@@ -1,10 +1,9 @@
 #include "engine/access_permission.h"
 
-#include <sddl.h>
-
 #include <cwchar>
 
 #include "base/system_library.h"
+#include "package/staging_dir.h"
 
 namespace engine {
 namespace {
@@ -190,16 +189,9 @@ BOOL CSystemFileSecurity::CreateProtectedDirectory(const wchar_t* path) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  ScopedLocal descriptor;
-  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(
-          kInstallDirSddl, SDDL_REVISION_1,
-          reinterpret_cast<PSECURITY_DESCRIPTOR*>(descriptor.Receive()), nullptr)) {
-    return FALSE;
-  }
   // Given at creation, so that there is no moment in which the drive's
   // entries let a user into the new directory.
-  SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor.Get(), FALSE};
-  return CreateDirectoryW(path, &attributes);
+  return package::CreateDirectoryWithList(path, kInstallDirSddl) ? TRUE : FALSE;
 }
 
 IFileSecurity* SystemFileSecurity() {

@@ -7,6 +7,7 @@
 
 #include "base/registry.h"
 #include "engine/install_task_interface.h"
+#include "engine/process_image.h"
 #include "engine/product_registration.h"
 #include "log/smart_logger.h"
 #include "package/temp_workspace.h"
@@ -190,12 +191,7 @@ bool IsInProgramFiles(const std::wstring& dir, const std::vector<std::wstring>& 
   if (full.empty()) return false;
   for (const std::wstring& candidate : folders) {
     const std::wstring folder = FullPath(candidate);
-    if (folder.empty() || full.size() < folder.size()) continue;
-    const int length = static_cast<int>(folder.size());
-    if (CompareStringOrdinal(full.c_str(), length, folder.c_str(), length, TRUE) != CSTR_EQUAL) continue;
-    if (full.size() == folder.size() || full[folder.size()] == L'\\' || folder.back() == L'\\') {
-      return true;
-    }
+    if (!folder.empty() && IsInDirectory(full, folder)) return true;
   }
   return false;
 }

@@ -6,29 +6,39 @@
 
 #include <windows.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
 namespace link_test {
+
+inline bool UnderWine() {
+  return GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name") != nullptr;
+}
+
+// The Unix name of a Windows path, through Wine's own export; empty when
+// this is not Wine or the path has none.
+inline std::string UnixName(const std::wstring& path) {
+  using UnixNameFn = char*(CDECL*)(const wchar_t*);
+  const auto unix_name = reinterpret_cast<UnixNameFn>(
+      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name"));
+  char* name = unix_name ? unix_name(path.c_str()) : nullptr;
+  if (!name) return std::string();
+  std::string result(name);
+  HeapFree(GetProcessHeap(), 0, name);
+  return result;
+}
 
 // Runs the Unix tool `command_line` (with its options) on the Unix names of
 // `paths`: Wine starts Unix programs too. False when this is not Wine. The
 // process handle of a Unix program does not tell when it is done: callers
 // look for its effect.
 inline bool RunUnixTool(const char* command_line, const std::vector<std::wstring>& paths) {
-  using UnixName = char*(CDECL*)(const wchar_t*);
-  const auto unix_name = reinterpret_cast<UnixName>(
-      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name"));
-  if (!unix_name) return false;
   std::string command = std::string("Z:\\bin\\") + command_line;
   for (const std::wstring& path : paths) {
-    char* name = unix_name(path.c_str());
+    const std::string name = UnixName(path);
     // Wine hands a Unix program its words unquoted: blanks cannot pass.
-    const bool usable = name && !strchr(name, ' ');
-    if (usable) command += std::string(" ") + name;
-    HeapFree(GetProcessHeap(), 0, name);
-    if (!usable) return false;
+    if (name.empty() || name.find(' ') != std::string::npos) return false;
+    command += " " + name;
   }
   STARTUPINFOA startup = {sizeof(startup)};
   PROCESS_INFORMATION info = {};
@@ -46,7 +56,7 @@ inline bool IsLinkPath(const std::wstring& path) {
 
 // Makes `link` a symbolic link to `target` (a file or a directory).
 inline bool MakeLink(const std::wstring& target, const std::wstring& link) {
-  if (!GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")) {
+  if (!UnderWine()) {
     const DWORD attrs = GetFileAttributesW(target.c_str());
     const DWORD flags = attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY)
                             ? SYMBOLIC_LINK_FLAG_DIRECTORY : 0;
@@ -73,7 +83,7 @@ inline bool EntryExists(const std::wstring& path) {
 // RemoveDirectoryW follows a Unix link and removes an empty target instead.
 inline bool RemoveLink(const std::wstring& link) {
   if (!EntryExists(link)) return true;
-  if (!GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")) {
+  if (!UnderWine()) {
     return RemoveDirectoryW(link.c_str()) || DeleteFileW(link.c_str());
   }
   if (!RunUnixTool("rm", {link})) return false;

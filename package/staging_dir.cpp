@@ -92,9 +92,14 @@ PSECURITY_DESCRIPTOR NewStagingSecurityDescriptor() {
   return sd;
 }
 
-bool CreateProtectedDirectory(const std::wstring& path) {
-  SECURITY_ATTRIBUTES sa = {sizeof(sa), NewStagingSecurityDescriptor(), FALSE};
-  if (!sa.lpSecurityDescriptor) return false;
+bool CreateProtectedDirectory(const std::wstring& path) { return CreateDirectoryWithList(path, kStagingSddl); }
+
+bool CreateDirectoryWithList(const std::wstring& path, const wchar_t* sddl) {
+  SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, FALSE};
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &sa.lpSecurityDescriptor,
+                                                            nullptr)) {
+    return false;
+  }
   BOOL ok = CreateDirectoryW(path.c_str(), &sa);
   // Stated once more on the new directory: not every file system layer keeps
   // the descriptor given at creation.

@@ -14,6 +14,10 @@ namespace package {
 // and SYSTEM, nothing inherited. Free with LocalFree; null on failure.
 PSECURITY_DESCRIPTOR NewStagingSecurityDescriptor();
 
+// Creates `path` with the access list `sddl` (stated once more on the new
+// directory). Fails (ERROR_ALREADY_EXISTS) when the name exists.
+bool CreateDirectoryWithList(const std::wstring& path, const wchar_t* sddl);
+
 // Creates `path` with the staging access list. Fails (ERROR_ALREADY_EXISTS)
 // when the name exists in any form: nothing planted there is ever adopted.
 bool CreateProtectedDirectory(const std::wstring& path);

@@ -43,7 +43,7 @@ bool TreatShcoreAsKnownDll() {
                          sizeof(builtin)) == ERROR_SUCCESS;
 }
 
-std::wstring Widen(const std::string& s) { return std::wstring(s.begin(), s.end()); }
+using e2e::Widen;
 
 void ExpectInstalled(const std::wstring& install_dir) {
   EXPECT_TRUE(e2e::FileExists(install_dir + L"\\Nexhub\\pelorix\\pelorix_ui.exe")) << "installed into " << install_dir;

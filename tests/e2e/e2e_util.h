@@ -89,4 +89,7 @@ class RunningSetupStandIn {
 
 std::wstring Quote(const std::wstring& s);
 
+// ASCII text (channel ids, request fields) as a wide string.
+inline std::wstring Widen(const std::string& s) { return std::wstring(s.begin(), s.end()); }
+
 }  // namespace e2e

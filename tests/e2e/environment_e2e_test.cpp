@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "package/link_test_util.h"
 #include "tests/e2e/e2e_util.h"
 #include "tests/e2e/package_run.h"
 
@@ -26,7 +27,7 @@ constexpr wchar_t kLibraryFailed[] = L"安装出错,请重新下载安装程序�
 // Well below the test's own limit; a refused run ends within seconds.
 constexpr DWORD kRunTimeoutMs = 60000;
 
-std::wstring Widen(const std::string& s) { return std::wstring(s.begin(), s.end()); }
+using e2e::Widen;
 
 // Runs a shell script on the Unix side of Wine, in the prefix's environment,
 // and tells whether it succeeded. Mounts and drive links cannot be made from
@@ -347,18 +348,6 @@ LibraryResource FindLibraryResource(const std::wstring& path) {
   return found;
 }
 
-// Wine's own export: the Unix path of a Windows path, for the shell.
-std::wstring UnixPath(const std::wstring& path) {
-  using Fn = char*(CDECL*)(const wchar_t*);
-  auto get = reinterpret_cast<Fn>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-  char* unix_path = get ? get(path.c_str()) : nullptr;
-  if (!unix_path) return std::wstring();
-  std::wstring wide(unix_path, unix_path + strlen(unix_path));
-  HeapFree(GetProcessHeap(), 0, unix_path);
-  return wide;
-}
-
 // One byte of the compressed cabinet altered.
 bool DamageCabinet(const std::wstring& package) {
   const LibraryResource res = FindLibraryResource(package);
@@ -374,7 +363,7 @@ bool CarryAlteredLibrary(const std::wstring& package) {
   GetFileAttributesExW(dll.c_str(), GetFileExInfoStandard, &attributes);
   if (!FlipByte(dll, static_cast<LONG>(attributes.nFileSizeLow / 2))) return false;
   // gcab made the genuine cabinet too.
-  if (!Sh(L"cd " + UnixPath(dir.path()) + L" && gcab --create --zip --nopath dll_7z.cab 7z.dll")) return false;
+  if (!Sh(L"cd " + Widen(link_test::UnixName(dir.path())) + L" && gcab --create --zip --nopath dll_7z.cab 7z.dll")) return false;
   HANDLE f =
       CreateFileW(dir.File(L"dll_7z.cab").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   if (f == INVALID_HANDLE_VALUE) return false;

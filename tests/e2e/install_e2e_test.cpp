@@ -24,7 +24,7 @@ constexpr wchar_t kInstallDir[] = L"C:\\PelorixE2E";
 constexpr wchar_t kProductKey[] = L"SOFTWARE\\Pelorix";
 constexpr wchar_t kUninstallKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pelorix";
 
-std::wstring Widen(const std::string& s) { return std::wstring(s.begin(), s.end()); }
+using e2e::Widen;
 
 std::wstring ReadRegString(HKEY root, const wchar_t* key, const wchar_t* name, REGSAM view = 0) {
   HKEY opened;
