@@ -6,8 +6,8 @@
 #include <string>
 #include <type_traits>
 
+#include "engine/install_errors.h"
 #include "package/temp_workspace.h"
-#include "setup/install_errors.h"
 
 namespace engine {
 namespace {

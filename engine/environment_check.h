@@ -1,7 +1,7 @@
 // The machine checks run before the wizard: free disk space, a writable and
 // large-enough temporary directory, administrator rights.
 //
-// The result is one of the EnvironmentResult codes of setup/install_errors.h
+// The result is one of the EnvironmentResult codes of engine/install_errors.h
 // (0 = all passed, else the code of the first check that failed, 1-4).
 #pragma once
 

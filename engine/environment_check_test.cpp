@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "base/scoped_handle.h"
-#include "package/temp_workspace.h"
 #include "engine/fake_environment_queries.h"
-#include "setup/install_errors.h"
+#include "engine/install_errors.h"
+#include "package/temp_workspace.h"
 
 namespace engine {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "setup/install_errors.h"
+#include "engine/install_errors.h"
 
 // Reports of one install. Slots 0-4 are called on the user-interface thread
 // (the worker waits meanwhile); OnThreadExit is called on the worker itself,

@@ -2,11 +2,11 @@
 
 #include <vector>
 
+#include "base/window/simple_bind.h"
+#include "base/window/ui_thread_window.h"
 #include "engine/product_registration.h"
 #include "engine/product_shutdown.h"
 #include "log/smart_logger.h"
-#include "ui/simple_bind.h"
-#include "ui/ui_thread_window.h"
 
 namespace engine {
 namespace {

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "base/window/ui_thread_window.h"
 #include "package/temp_workspace.h"
-#include "ui/ui_thread_window.h"
 
 namespace engine {
 namespace {

@@ -3,11 +3,11 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "engine/command_parser.h"
+#include "engine/install_errors.h"
 #include "engine/install_task.h"
+#include "engine/process_state.h"
 #include "generated/endpoints.h"
-#include "setup/command_parser.h"
-#include "setup/install_errors.h"
-#include "setup/process_state.h"
 #include "telemetry/setup_statistics.h"
 #include "trust/signature_check.h"
 #include "ui/message_box.h"

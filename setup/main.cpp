@@ -4,9 +4,9 @@
 #include <windows.h>
 
 #include "base/system_library.h"
-#include "setup/command_parser.h"
+#include "engine/command_parser.h"
+#include "engine/process_state.h"
 #include "setup/module_imports.h"
-#include "setup/process_state.h"
 #include "setup/setup_run.h"
 
 extern "C" {

@@ -12,9 +12,9 @@
 #include <thread>
 #include <vector>
 
+#include "base/window/simple_bind.h"
+#include "base/window/ui_thread_window.h"
 #include "engine/install_task_interface.h"
-#include "ui/simple_bind.h"
-#include "ui/ui_thread_window.h"
 
 // Runs a std::function through the dispatcher.
 class FunctionBind : public ISimpleBind {

@@ -1,8 +1,8 @@
 #include "ui/install_models.h"
 
 
-#include "setup/command_parser.h"
-#include "setup/process_state.h"
+#include "engine/command_parser.h"
+#include "engine/process_state.h"
 
 std::wstring MainAppValue(const CCommandParser& parser) {
   std::wstring value;

@@ -28,7 +28,7 @@ constexpr WPARAM kStepFlowComplete = 2;
 constexpr UINT kMsgInstallProgress = 0x8C8D;
 
 // Statistics error code ("fail") of an install whose files are not all in
-// place; the other codes are in setup/install_errors.h.
+// place; the other codes are in engine/install_errors.h.
 constexpr int kErrCodeInstallIncomplete = 9;
 
 // The product folder every install directory ends in, and the program the

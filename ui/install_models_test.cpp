@@ -6,8 +6,8 @@
 #include <utility>
 #include <vector>
 
-#include "setup/command_parser.h"
-#include "setup/process_state.h"
+#include "engine/command_parser.h"
+#include "engine/process_state.h"
 #include "ui/fake_install_task.h"
 
 namespace {

@@ -2,9 +2,9 @@
 
 #include <utility>
 
+#include "engine/command_parser.h"
+#include "engine/process_state.h"
 #include "generated/web_pages.h"
-#include "setup/command_parser.h"
-#include "setup/process_state.h"
 #include "ui/folder_browser.h"
 #include "ui/layer/layer_button.h"
 #include "ui/layer/layer_label.h"

@@ -9,8 +9,8 @@
 
 #include <string>
 
-#include "setup/instance_mutex.h"
 #include "ui/install_models.h"
+#include "ui/instance_mutex.h"
 #include "ui/layer/layer_window_base.h"
 #include "ui/wizard_pages.h"
 

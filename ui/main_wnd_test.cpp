@@ -7,15 +7,15 @@
 #include <utility>
 #include <vector>
 
-#include "setup/command_parser.h"
-#include "setup/process_state.h"
+#include "base/window/ui_thread_window.h"
+#include "engine/command_parser.h"
+#include "engine/process_state.h"
 #include "ui/fake_install_task.h"
 #include "ui/layer/gdiplus_api.h"
 #include "ui/layer/layer_button.h"
 #include "ui/layer/layer_label.h"
 #include "ui/layer/layer_progress.h"
 #include "ui/res_initializer.h"
-#include "ui/ui_thread_window.h"
 
 namespace {
 

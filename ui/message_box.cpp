@@ -2,7 +2,7 @@
 
 #include <windowsx.h>
 
-#include "setup/process_state.h"
+#include "engine/process_state.h"
 #include "ui/layer/image_draw.h"
 #include "ui/layer/layer_button.h"
 #include "ui/layer/layer_label.h"

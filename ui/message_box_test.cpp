@@ -6,7 +6,7 @@
 #include <functional>
 #include <thread>
 
-#include "setup/process_state.h"
+#include "engine/process_state.h"
 #include "ui/layer/gdiplus_api.h"
 #include "ui/res_initializer.h"
 #include "ui/ui_test_support.h"

@@ -1,6 +1,6 @@
 #include "ui/ui_resources.h"
 
-#include "setup/process_state.h"
+#include "engine/process_state.h"
 #include "ui/layer/shared_font.h"
 #include "ui/res_initializer.h"
 

@@ -1,11 +1,11 @@
-#include "ui/ui_thread_window.h"
+#include "base/window/ui_thread_window.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <thread>
 
-#include "setup/process_state.h"
+#include "engine/process_state.h"
 #include "ui/layer/gdiplus_api.h"
 #include "ui/message_box.h"
 #include "ui/ui_test_support.h"

@@ -2,7 +2,7 @@
 
 #include "base/window/app_module.h"
 #include "base/window/message_loop.h"
-#include "setup/process_state.h"
+#include "engine/process_state.h"
 #include "ui/main_wnd.h"
 
 void RunWizard(int show_mode, CInstanceMutex* mutex) {

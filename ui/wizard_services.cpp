@@ -1,11 +1,11 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "engine/command_parser.h"
 #include "engine/install_task.h"
-#include "setup/command_parser.h"
-#include "setup/instance_mutex.h"
 #include "telemetry/setup_statistics.h"
 #include "ui/install_models.h"
+#include "ui/instance_mutex.h"
 
 WizardServices ProcessWizardServices(CInstanceMutex* mutex) {
   WizardServices services;

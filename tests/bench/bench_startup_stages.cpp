@@ -11,13 +11,13 @@
 #include <cstdio>
 #include <cwchar>
 
-#include "setup/command_parser.h"
+#include "engine/command_parser.h"
+#include "tests/bench/bench_util.h"
 #include "ui/fake_install_task.h"
 #include "ui/layer/gdiplus_api.h"
 #include "ui/layer/shared_font.h"
 #include "ui/main_wnd.h"
 #include "ui/res_initializer.h"
-#include "tests/bench/bench_util.h"
 #include "ui/ui_resources.h"
 
 namespace {

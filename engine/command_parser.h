@@ -4,8 +4,8 @@
 
 #include <string>
 
+#include "base/command_line.h"
 #include "base/singleton.h"
-#include "setup/command_line.h"
 
 class CCommandParser {
  public:

@@ -1,4 +1,4 @@
-#include "ui/simple_bind.h"
+#include "base/window/simple_bind.h"
 
 #include <gtest/gtest.h>
 

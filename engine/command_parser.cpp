@@ -1,12 +1,12 @@
-#include "setup/command_parser.h"
+#include "engine/command_parser.h"
 
 #include <windows.h>
 #include <shlwapi.h>
 
 #include <cwctype>
 
-#include "setup/process_state.h"
-#include "setup/resource_ids.h"
+#include "engine/process_state.h"
+#include "engine/string_ids.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 
 #include <windows.h>
 
+#include "base/window/simple_bind.h"
 #include "base/window/window_impl.h"
-#include "ui/simple_bind.h"
 
 // wParam: ISimpleBind* owned by the sender; lParam: 0. Answers 1 when the call
 // ran, 0 for a null call.

@@ -1,4 +1,4 @@
-#include "setup/process_state.h"
+#include "engine/process_state.h"
 
 namespace {
 HMODULE g_resource_module = nullptr;

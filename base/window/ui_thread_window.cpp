@@ -1,4 +1,4 @@
-#include "ui/ui_thread_window.h"
+#include "base/window/ui_thread_window.h"
 
 #include <atomic>
 

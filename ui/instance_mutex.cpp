@@ -1,4 +1,4 @@
-#include "setup/instance_mutex.h"
+#include "ui/instance_mutex.h"
 
 #include <utility>
 

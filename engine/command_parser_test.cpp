@@ -1,4 +1,4 @@
-#include "setup/command_parser.h"
+#include "engine/command_parser.h"
 
 #include <gtest/gtest.h>
 
