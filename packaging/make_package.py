@@ -5,7 +5,7 @@ result.
 
 Build a package:
   make_package.py --exe in.exe (--payload-dir DIR | --payload-7z FILE) --out out.exe
-                  [--cert-dir DIR | --no-sign] [--key 0x5A]
+                  [--unsigned-out FILE] [--sign-conf signing.conf | --no-sign] [--key 0x5A]
 Check one:
   make_package.py --check out.exe [--ca test_ca.pem]
 
@@ -15,6 +15,9 @@ padding to a multiple of 8, the Authenticode signature. The record is the
 24-byte resource "SETUPDATA" 215: PayloadOffset u32, PayloadLength u32, MD5 of
 the payload as stored. The payload is a 7z archive scrambled with key byte K:
 stored byte 0 is K (= plain byte 0), every later byte is XORed with K.
+
+Everything before the signature depends only on the image and the tree (file
+order is sorted, times are the tree's): the same inputs give the same bytes.
 """
 import argparse
 import hashlib
@@ -30,12 +33,12 @@ import time
 sys.dont_write_bytecode = True  # keep the source folder clean
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import pe_image  # noqa: E402
+import sign_pe  # noqa: E402
 
 RECORD_TYPE = "SETUPDATA"
 RECORD_ID = 215
 RECORD_SIZE = 24
 UNFILLED = 0xCCCCCCCC
-SIGN_SCRIPT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "sign_pe.sh")
 
 # Payload compression, chosen by measurement (docs/benchmarks.md). Every file
 # goes into one solid block by kind, and each kind gets the method that
@@ -224,11 +227,13 @@ def make_payload_7z(folder, archive):
     return time.monotonic() - started
 
 
-def sign(cert_dir, path_in, path_out):
-    result = subprocess.run(["sh", SIGN_SCRIPT, cert_dir, path_in, path_out, "Pelorix"],
-                            stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
-    if result.returncode != 0:
-        raise PackageError("signing failed:\n" + result.stdout.decode(errors="replace"))
+def sign(conf_path, path_in, path_out):
+    """Signs and verifies; returns how the signer is to be shown."""
+    try:
+        conf = sign_pe.read_conf(conf_path)
+        return sign_pe.describe(conf, sign_pe.sign(conf, path_in, path_out, "Pelorix"))
+    except sign_pe.SignError as e:
+        raise PackageError("signing failed: %s" % e)
 
 
 # Checking ---------------------------------------------------------------
@@ -317,17 +322,30 @@ def build(args):
             plain = f.read()
         stored = scramble(plain, args.key)
         package = assemble(image, stored)
-        unsigned = os.path.join(tmp, "unsigned.exe")
+        unsigned = args.unsigned_out or os.path.join(tmp, "unsigned.exe")
+        os.makedirs(os.path.dirname(os.path.abspath(unsigned)), exist_ok=True)
         with open(unsigned, "wb") as f:
             f.write(package)
         os.makedirs(os.path.dirname(os.path.abspath(args.out)), exist_ok=True)
         if args.no_sign:
             shutil.copyfile(unsigned, args.out)
+            signer = "none (unsigned)"
         else:
-            sign(args.cert_dir, unsigned, args.out)
+            signer = sign(args.sign_conf, unsigned, args.out)
+    with open(args.out, "rb") as f:
+        digest = hashlib.sha256(f.read()).hexdigest()
     print("package %s: payload at 0x%08X, %d bytes (plain 7z %d bytes), key 0x%02X, %s"
           % (args.out, len(image), len(stored), len(plain), stored[0],
              "unsigned" if args.no_sign else "signed"))
+    print("  image %d bytes (resources %d), payload %d bytes, package %d bytes"
+          % (len(image), resource_bytes(image), len(stored), os.path.getsize(args.out)))
+    print("  signer: %s" % signer)
+    print("  sha256: %s" % digest)
+
+
+def resource_bytes(image):
+    """Size of the resource directory and its data."""
+    return pe_image.PeImage(image).directory(pe_image.IMAGE_DIRECTORY_ENTRY_RESOURCE)[1]
 
 
 def parse_key(text):
@@ -344,7 +362,8 @@ def main(argv):
     source.add_argument("--payload-dir", help="product tree to pack")
     source.add_argument("--payload-7z", help="ready-made 7z archive to carry")
     parser.add_argument("--out", help="package to write")
-    parser.add_argument("--cert-dir", help="folder with the test signing material")
+    parser.add_argument("--unsigned-out", help="also keep the package as it was before signing")
+    parser.add_argument("--sign-conf", help="signing configuration (see sign_pe.py)")
     parser.add_argument("--no-sign", action="store_true")
     parser.add_argument("--key", type=parse_key, help="force key byte K (tests only)")
     parser.add_argument("--check", metavar="PACKAGE", help="check a package and exit")
@@ -363,8 +382,8 @@ def main(argv):
             return 0
         if not args.exe or not args.out or not (args.payload_dir or args.payload_7z):
             parser.error("--exe, --out and one of --payload-dir/--payload-7z are required")
-        if not args.no_sign and not args.cert_dir:
-            parser.error("--cert-dir is required unless --no-sign")
+        if not args.no_sign and not args.sign_conf:
+            parser.error("--sign-conf is required unless --no-sign")
         build(args)
         return 0
     except (PackageError, pe_image.PeError, OSError) as e:

@@ -2,8 +2,8 @@
 patching, and checks that catch a truncated or altered package.
 
 Run by CTest (PackagingScripts). PELORIX_TEST_IMAGE names a stripped,
-unsigned Install.exe that carries the placeholder record; PELORIX_SIGN_DIR the
-test signing material. Tests that need one of them are skipped without it.
+unsigned Install.exe that carries the placeholder record; PELORIX_SIGN_CONF the
+signing configuration of the build. Tests that need one of them are skipped without it.
 """
 import hashlib
 import os
@@ -19,9 +19,10 @@ sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import make_package as mp  # noqa: E402
 import pe_image  # noqa: E402
+import sign_pe  # noqa: E402
 
 IMAGE = os.environ.get("PELORIX_TEST_IMAGE", "")
-SIGN_DIR = os.environ.get("PELORIX_SIGN_DIR", "")
+SIGN_CONF = os.environ.get("PELORIX_SIGN_CONF", "")
 SCRIPT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "make_package.py")
 
 
@@ -230,7 +231,7 @@ class AssembleTest(unittest.TestCase):
             mp.check_package(path, require_signature=False)
 
 
-@unittest.skipUnless(IMAGE and os.path.exists(IMAGE) and SIGN_DIR, "image or signing material missing")
+@unittest.skipUnless(IMAGE and os.path.exists(IMAGE) and SIGN_CONF, "image or signing material missing")
 class PayloadArchiveTest(unittest.TestCase):
     """Which block each kind of file lands in, and that the archive still
     holds every file of the tree, and its empty directories."""
@@ -329,9 +330,9 @@ class CommandLineTest(unittest.TestCase):
             f.write("[a]\npath=x\n")
         out = os.path.join(self.tmp, "Install.exe")
         result = self.run_script("--exe", IMAGE, "--payload-dir", src, "--out", out,
-                                 "--cert-dir", SIGN_DIR)
+                                 "--sign-conf", SIGN_CONF)
         self.assertEqual(result.returncode, 0, result.stdout)
-        ca = os.path.join(SIGN_DIR, "test_ca.pem")
+        ca = sign_pe.read_conf(SIGN_CONF)["CA"]
         result = self.run_script("--check", out, "--ca", ca)
         self.assertEqual(result.returncode, 0, result.stdout)
         self.assertIn(b"signature verified", result.stdout)

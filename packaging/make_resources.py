@@ -9,7 +9,8 @@ that names them:
 
 The .rc carries the digests of its inputs, so its text changes whenever one of
 them does and the resource compiler runs again (it does not track the files
-an .rc names).
+an .rc names). Every archive member gets the time --epoch and the same
+permissions, so the same inputs give the same bytes.
 """
 import argparse
 import hashlib
@@ -20,13 +21,16 @@ import sys
 
 sys.dont_write_bytecode = True  # keep the source folder clean
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import product_tree  # noqa: E402
 import setup_config  # noqa: E402
 
 RECORD_PLACEHOLDER = b"\xCC" * 24
 
 
 def run(args, cwd=None):
-    result = subprocess.run(args, cwd=cwd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+    # gcab writes local times: the same in every time zone only in UTC.
+    env = dict(os.environ, TZ="UTC")
+    result = subprocess.run(args, cwd=cwd, env=env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
     if result.returncode != 0:
         sys.stderr.write(result.stdout.decode(errors="replace"))
         raise SystemExit("%s failed with %d" % (args[0], result.returncode))
@@ -39,11 +43,19 @@ def fresh_dir(path):
     return path
 
 
+def settle(folder, epoch):
+    """Same permissions and time for everything staged in `folder`."""
+    for root, _, names in os.walk(folder):
+        for name in names:
+            os.chmod(os.path.join(root, name), 0o644)
+    product_tree.set_times(folder, epoch)
+
+
 def seven_zip(archive, folder, names):
     """A 7z archive of `names` (relative to `folder`), stored without paths."""
     if os.path.exists(archive):
         os.remove(archive)
-    run(["7zz", "a", "-t7z", "-mx=9", "-bd", archive] + names, cwd=folder)
+    run(["7zz", "a", "-t7z", "-mx=9", "-mtc=off", "-mta=off", "-bd", archive] + names, cwd=folder)
 
 
 def main(argv):
@@ -51,7 +63,8 @@ def main(argv):
     parser.add_argument("--sevenzip-dll", required=True, help="the signed 7z.dll")
     parser.add_argument("--palinst", required=True)
     parser.add_argument("--product-dir", required=True)
-    parser.add_argument("--file-list", required=True, help="paths listed in FileList.xml")
+    parser.add_argument("--file-list", help="paths listed in FileList.xml (default: every file)")
+    parser.add_argument("--epoch", type=int, default=0, help="time of every archive member")
     parser.add_argument("--version", required=True)
     parser.add_argument("--out-dir", required=True)
     parser.add_argument("--rc", required=True)
@@ -62,6 +75,7 @@ def main(argv):
 
     stage = fresh_dir(os.path.join(out, "cab_stage"))
     shutil.copyfile(args.sevenzip_dll, os.path.join(stage, "7z.dll"))
+    settle(stage, args.epoch)
     cab = os.path.join(out, "dll_7z.cab")
     if os.path.exists(cab):
         os.remove(cab)
@@ -69,11 +83,21 @@ def main(argv):
 
     stage = fresh_dir(os.path.join(out, "edge_stage"))
     shutil.copyfile(args.palinst, os.path.join(stage, "Palinst.dll"))
+    settle(stage, args.epoch)
     edge = os.path.join(out, "edge_inst.7z")
     seven_zip(edge, stage, ["Palinst.dll"])
 
     stage = fresh_dir(os.path.join(out, "config_stage"))
-    setup_config.write_config(args.product_dir, args.file_list, args.version, stage)
+    found = product_tree.problems(args.product_dir)
+    if found:
+        product_tree.report(found)
+        return 1
+    try:
+        setup_config.write_config(args.product_dir, args.file_list, args.version, stage)
+    except OSError as e:
+        sys.stderr.write("make_resources: %s\n" % e)
+        return 1
+    settle(stage, args.epoch)
     config = os.path.join(out, "setupconfig.7z")
     seven_zip(config, stage, sorted(os.listdir(stage)))
 

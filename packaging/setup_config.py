@@ -22,11 +22,22 @@ def count_files(tree):
     return sum(len(files) for _, _, files in os.walk(tree))
 
 
+def every_file(tree):
+    """Relative paths (backslash separators) of every file in `tree`, sorted."""
+    names = []
+    for root, _, files in os.walk(tree):
+        for name in files:
+            names.append(os.path.relpath(os.path.join(root, name), tree).replace(os.sep, "\\"))
+    return sorted(names)
+
+
 def file_list_xml(tree, names, default_version):
     """One unclosed <file> element per line, ASCII, no declaration or root."""
     lines = []
     for name in names:
         path = os.path.join(tree, *name.split("\\"))
+        if not os.path.isfile(path):
+            raise OSError("%s is in the file list but not in the product tree" % name)
         with open(path, "rb") as f:
             data = f.read()
         version = None
@@ -76,10 +87,12 @@ def uninstall_root_xml(tree):
 
 
 def write_config(tree, list_path, version, out_dir):
-    """Writes the three files into out_dir; returns their paths."""
+    """Writes the three files into out_dir; returns their paths. Without a
+    list, FileList.xml names every file of the tree."""
     os.makedirs(out_dir, exist_ok=True)
+    names = read_list(list_path) if list_path else every_file(tree)
     outputs = {
-        "FileList.xml": file_list_xml(tree, read_list(list_path), version),
+        "FileList.xml": file_list_xml(tree, names, version),
         "PRODUCT.VNKPRJ": product_project_xml(version, count_files(tree)),
         "UninstallRootDirFileList.xml": uninstall_root_xml(tree),
     }

@@ -2,9 +2,11 @@
 """Assembles the sample product's install tree: the generated data files plus
 the built (signed) binaries and the files kept in the source folder.
 
-    assemble_tree.py --out DIR --seed N --put REL=SRC [--put REL=SRC ...]
+    assemble_tree.py --out DIR [--seed N] [--epoch SECONDS] --put REL=SRC [--put REL=SRC ...]
 
 DIR is emptied first, so the tree never keeps files of an earlier layout.
+Every file and directory gets the time --epoch, so that the payload does not
+change from one build to the next. The tree is checked like any product tree.
 """
 import argparse
 import os
@@ -15,6 +17,9 @@ sys.dont_write_bytecode = True  # keep the source folder clean
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import gen_filler  # noqa: E402
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "packaging"))
+import product_tree  # noqa: E402
+
 
 def main(argv):
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
@@ -23,6 +28,7 @@ def main(argv):
     parser.add_argument("--put", action="append", default=[],
                         help="REL=SRC: copy SRC to REL (forward slashes) in the tree")
     parser.add_argument("--stamp", help="file touched once the tree is complete")
+    parser.add_argument("--epoch", type=int, help="time given to every file and directory")
     args = parser.parse_args(argv)
 
     if os.path.isdir(args.out):
@@ -36,6 +42,13 @@ def main(argv):
         dst = os.path.join(args.out, *rel.split("/"))
         os.makedirs(os.path.dirname(dst), exist_ok=True)
         shutil.copyfile(src, dst)
+
+    found = product_tree.problems(args.out)
+    if found:
+        product_tree.report(found)
+        return 1
+    if args.epoch is not None:
+        product_tree.set_times(args.out, args.epoch)
 
     count = 0
     size = 0

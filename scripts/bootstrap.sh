@@ -13,7 +13,7 @@ log() { printf '[bootstrap] %s\n' "$*"; }
 
 need_apt=0
 for tool in i686-w64-mingw32-g++-posix wine xvfb-run xdotool gcab 7zz \
-            osslsigncode openssl cmake ninja dpkg-source npm convert xwd; do
+            osslsigncode openssl cmake ninja ccache dpkg-source npm convert xwd; do
   command -v "$tool" >/dev/null 2>&1 || { need_apt=1; break; }
 done
 [ -d /usr/src/googletest/googletest ] || need_apt=1

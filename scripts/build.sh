@@ -4,9 +4,16 @@
 set -euo pipefail
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${PELORIX_BUILD_DIR:-$top/build}
+# ccache, when the machine has it, also serves later build folders of the same
+# checkout (the release script's, the release test's).
+launcher=
+if command -v ccache >/dev/null 2>&1; then
+  export CCACHE_BASEDIR=$top
+  launcher="-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache"
+fi
 if [ ! -f "$build/build.ninja" ]; then
   cmake -S "$top" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-i686.cmake" \
-    ${PELORIX_CMAKE_ARGS:-} >/dev/null
+    $launcher ${PELORIX_CMAKE_ARGS:-} >/dev/null
 fi
 cmake --build "$build" -j "${PELORIX_JOBS:-2}"
 mkdir -p "$top/dist"

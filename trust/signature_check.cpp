@@ -12,16 +12,15 @@
 #include "base/os_version.h"
 #include "base/string_conv.h"
 #include "base/system_library.h"
+#include "generated/accepted_signers.h"
 #include "trust/sign_info_collecter.h"
 
 namespace {
 
 // MD5 of the lower-case UTF-8 display names of the accepted signers, upper
-// case as stored. The first is the build's own code-signing certificate
-// ("Varnock Test Code Signing"); production builds add the maker's names.
-constexpr const char* kBuiltInSignerDigests[] = {
-    "AC9B301A5E5DD4115130D3A760C57D30",
-};
+// case as stored: whoever signed this build (the test certificate in a
+// development build) and the further names the build was configured with.
+constexpr const char* kBuiltInSignerDigests[] = {PELORIX_ACCEPTED_SIGNER_DIGESTS};
 
 constexpr DWORD kMaxSignerName = 512;
 
