@@ -48,6 +48,9 @@ class ProductTreeTest(unittest.TestCase):
         self.assertEqual(setup_config.every_file(out),
                          ["Nexhub\\pelorix\\pelorix_ui.exe", "docs\\readme.txt", "uninst.exe",
                           "资料\\说明.txt"])
+        # The file list stays ASCII and keeps such a name as character references.
+        listed = setup_config.file_list_xml(out, ["资料\\说明.txt"], "1.2.3.4")
+        self.assertIn(b'name="&#36164;&#26009;\\&#35828;&#26126;.txt"', listed)
 
     def test_each_unpackable_tree_names_the_file_and_the_reason(self):
         long_name = "d/" + "n" * (pt.MAX_RELATIVE_PATH - 1)

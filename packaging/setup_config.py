@@ -46,7 +46,8 @@ def file_list_xml(tree, names, default_version):
         lines.append("<file name=%s version=%s md5=%s>" % (
             quoteattr(name), quoteattr(version or default_version),
             quoteattr(hashlib.md5(data).hexdigest())))
-    return ("\r\n".join(lines) + "\r\n").encode("ascii")
+    # ASCII as the format asks; other characters of a name as references.
+    return ("\r\n".join(lines) + "\r\n").encode("ascii", "xmlcharrefreplace")
 
 
 def _utf16_document(lines):
