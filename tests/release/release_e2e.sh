@@ -7,14 +7,19 @@
 # before signing; a silent install under Wine (reporting Windows 10, where the
 # setup checks signatures) places exactly that tree.
 #   release_e2e.sh SAMPLE_BIN_DIR
+# The two build folders sit beside the checkout's build/ (build-release-test-a
+# and -b), so that ccache, based at the checkout, serves them from what the
+# main build compiled: the compile lines are then the same.
 set -euo pipefail
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 sample_bin=$1
 work=$(mktemp -d "${TMPDIR:-/tmp}/pelorix-release.XXXXXX")
+builds=("$top/build-release-test-a" "$top/build-release-test-b")
+rm -rf "${builds[@]}"
 prefix=
 cleanup() {
   [ -n "$prefix" ] && discard_prefix "$prefix"
-  if [ -z "${PELORIX_KEEP_RELEASE:-}" ]; then rm -rf "$work"; else echo "kept $work" >&2; fi
+  if [ -z "${PELORIX_KEEP_RELEASE:-}" ]; then rm -rf "$work" "${builds[@]}"; else echo "kept $work ${builds[*]}" >&2; fi
 }
 trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
@@ -64,10 +69,10 @@ grep -q 'uninst.exe: is missing' bad.log || { cat bad.log; fail "missing uninst.
 [ ! -e "$work/build-bad/package" ] || fail "the bad tree reached the packaging step"
 
 echo "== two release builds"
-release "$work/build-a" "$work/out-a" "$tree" > a.log 2>&1 || { cat a.log; fail "release build A"; }
+release "${builds[0]}" "$work/out-a" "$tree" > a.log 2>&1 || { cat a.log; fail "release build A"; }
 grep -E 'signer:|sha256:|image .* payload' a.log
-release "$work/build-b" "$work/out-b" "$tree" > b.log 2>&1 || { cat b.log; fail "release build B"; }
-cmp "$work/build-a/package/Install.unsigned.exe" "$work/build-b/package/Install.unsigned.exe" \
+release "${builds[1]}" "$work/out-b" "$tree" > b.log 2>&1 || { cat b.log; fail "release build B"; }
+cmp "${builds[0]}/package/Install.unsigned.exe" "${builds[1]}/package/Install.unsigned.exe" \
   || fail "the two builds differ before signing"
 echo "both builds give the same unsigned package ($(stat -c %s "$work/out-a/Install.exe") bytes signed)"
 if cmp -s "$work/out-a/Install.exe" "$work/out-b/Install.exe"; then
