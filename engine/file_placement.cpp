@@ -95,11 +95,42 @@ bool RemoveNow(const std::wstring& path) {
   return Gone(path);
 }
 
+// Copies `source` to a spare name beside `destination` and renames that over
+// it: the final name only ever holds a whole file, so a copy that stops
+// midway (a full drive, a killed setup) leaves the old file there, or none.
+// The spare is a ".tmp" that the next install purges if this one is killed.
+// A destination that another program holds open without delete sharing
+// cannot be renamed over; when it can be written, it is overwritten in place
+// as before, now that a whole copy is known to fit.
+BOOL CopyIntoPlace(const std::wstring& source, const std::wstring& destination) {
+  std::wstring spare;
+  if (!NewTempFile(DirectoryOf(destination), L"cln", &spare)) {
+    return CopyFileW(source.c_str(), destination.c_str(), FALSE);  // no room for a spare name
+  }
+  const BOOL copied = CopyFileW(source.c_str(), spare.c_str(), FALSE);
+  if (copied && MoveFileExW(spare.c_str(), destination.c_str(), MOVEFILE_REPLACE_EXISTING)) return TRUE;
+  const DWORD error = GetLastError();
+  RemoveNow(spare);
+  if (copied && Exists(destination)) return CopyFileW(source.c_str(), destination.c_str(), FALSE);
+  SetLastError(error);
+  return FALSE;
+}
+
+// Renames `source` over `destination`. The same drive letter is not always
+// the same file system (a volume mounted in a folder): then the file is
+// copied into place and the staged one deleted.
+BOOL MoveIntoPlace(const std::wstring& source, const std::wstring& destination) {
+  if (MoveFileExW(source.c_str(), destination.c_str(), MOVEFILE_REPLACE_EXISTING)) return TRUE;
+  if (GetLastError() != ERROR_NOT_SAME_DEVICE || !CopyIntoPlace(source, destination)) return FALSE;
+  DeleteFileW(source.c_str());
+  return TRUE;
+}
+
 BOOL Placement::SameVolume(const std::wstring& source, const std::wstring& destination) {
   std::wstring dir = DirectoryOf(destination);
   // Created without a descriptor of their own, new directories inherit.
   package::CreateDirectories(dir, nullptr);
-  if (MoveFileExW(source.c_str(), destination.c_str(), kMoveReplacing)) return Placed(destination);
+  if (MoveIntoPlace(source, destination)) return Placed(destination);
   Fail(L"move file fail");
 
   // The destination is in use. A file that is running or open with delete
@@ -118,7 +149,7 @@ BOOL Placement::SameVolume(const std::wstring& source, const std::wstring& desti
       old_at_restart = ScheduleMove(aside.c_str(), nullptr, kMoveAtRestart);
       Inherit(aside);
     }
-    if (MoveFileExW(source.c_str(), destination.c_str(), kMoveReplacing)) {
+    if (MoveIntoPlace(source, destination)) {
       SetOutcome(old_at_restart ? kOldFileAtRestart : kPlacedNow);
       return Placed(destination);
     }
@@ -155,11 +186,11 @@ BOOL Placement::OtherVolume(const std::wstring& source, const std::wstring& dest
   package::CreateDirectories(dir, nullptr);
   // The old file is never deleted before a copy is in place: a source that
   // cannot be read would otherwise cost the product its file.
-  if (CopyFileW(source.c_str(), destination.c_str(), FALSE)) return Placed(destination);
+  if (CopyIntoPlace(source, destination)) return Placed(destination);
   Fail(L"move file fail");
   if (!Exists(destination)) return FALSE;
   SetFileAttributesW(destination.c_str(), FILE_ATTRIBUTE_NORMAL);
-  if (CopyFileW(source.c_str(), destination.c_str(), FALSE)) return Placed(destination);
+  if (CopyIntoPlace(source, destination)) return Placed(destination);
 
   // In use: free the name by renaming the old file within its directory.
   std::wstring aside;
@@ -184,7 +215,7 @@ BOOL Placement::OtherVolume(const std::wstring& source, const std::wstring& dest
     SetOutcome(kNewFileAtRestart);
     return TRUE;
   }
-  if (!CopyFileW(source.c_str(), destination.c_str(), FALSE)) {
+  if (!CopyIntoPlace(source, destination)) {
     Fail(L"try move file fail");
     MoveFileW(aside.c_str(), destination.c_str());  // put the old file back
     return FALSE;

@@ -16,11 +16,14 @@
 #include "package/link_test_util.h"
 #include "tests/e2e/e2e_util.h"
 #include "tests/e2e/package_run.h"
+#include "tests/e2e/unix_side.h"
 
 namespace {
 
 using e2e::HasAction;
 using e2e::Quote;
+using e2e::Sh;
+using e2e::UndoOnExit;
 
 constexpr wchar_t kInstallDir[] = L"C:\\PelorixEnvE2E";
 constexpr wchar_t kLibraryFailed[] = L"安装出错,请重新下载安装程序进行安装";
@@ -28,46 +31,6 @@ constexpr wchar_t kLibraryFailed[] = L"安装出错,请重新下载安装程序�
 constexpr DWORD kRunTimeoutMs = 60000;
 
 using e2e::Widen;
-
-// Runs a shell script on the Unix side of Wine, in the prefix's environment,
-// and tells whether it succeeded. Mounts and drive links cannot be made from
-// Windows code. Wine gives no usable handle for a Unix process, so the script
-// leaves its status in C:\ (whatever C: is when it ends). It must not hold
-// double quotes (the prefix's path has no spaces).
-bool Sh(const std::wstring& script) {
-  const wchar_t kStatus[] = L"C:\\sh-status.txt";
-  DeleteFileW(kStatus);
-  std::wstring cmd = L"/bin/sh -c \"(" + script + L"); echo $? > $WINEPREFIX/dosdevices/c:/sh-status.txt\"";
-  STARTUPINFOW si = {sizeof(si)};
-  PROCESS_INFORMATION pi = {};
-  // Named by its Unix path: a bare "/bin/sh" is looked up through the drive
-  // letters, which these tests change.
-  if (!CreateProcessW(L"\\\\?\\unix\\bin\\sh", &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
-    return false;
-  }
-  CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
-  char status[16] = {};
-  for (int i = 0; i < 300 && !status[0]; ++i) {
-    Sleep(100);
-    HANDLE f = CreateFileW(kStatus, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                           OPEN_EXISTING, 0, nullptr);
-    if (f == INVALID_HANDLE_VALUE) continue;
-    DWORD n = 0;
-    ReadFile(f, status, sizeof(status) - 1, &n, nullptr);
-    CloseHandle(f);
-  }
-  DeleteFileW(kStatus);
-  return status[0] == '0' && status[1] == '\n';
-}
-
-// Runs a script when the scope ends, to undo what a test did to the machine
-// whether or not the test got through.
-struct UndoOnExit {
-  std::wstring script;
-  explicit UndoOnExit(std::wstring undo) : script(std::move(undo)) {}
-  ~UndoOnExit() { Sh(script); }
-};
 
 // The statistics log read through Y:, a second link to the Unix root that
 // Wine's drive list does not show: the disk-space case takes Z: away.

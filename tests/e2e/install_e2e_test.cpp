@@ -14,6 +14,7 @@
 
 #include "tests/e2e/e2e_util.h"
 #include "tests/e2e/package_run.h"
+#include "tests/e2e/unix_side.h"
 
 namespace {
 
@@ -277,6 +278,57 @@ TEST(StartExport, FilesNotAllInPlaceWriteFailAndStartNothing) {
   EXPECT_TRUE(e2e::FileExists(installed + L"\\Nexhub\\pelorix\\pelorix_ui.exe"));
   Sleep(1500);
   EXPECT_EQ(SampleLog(L"launches.log").find("--tab=copyfail"), std::string::npos) << "nothing was started";
+}
+
+// A drive that fills up while the setup works: a small file system mounted
+// under C: where the setup writes (below the staging folder's parent, or as
+// the install directory), while C:'s root still reports the host's room, so
+// every check before the work passes. The run fails as a failed copy does,
+// leaves no product file truncated under its own name and no staging folder,
+// and the next run, with room again, completes.
+TEST(SilentInstall, DriveFullDuringStagingOrPlacementFailsCleanlyAndTheNextRunCompletes) {
+  const struct {
+    const char* what;
+    const wchar_t* mount;    // made under the prefix's drive_c
+    const wchar_t* unmount;
+  } cases[] = {
+      {"staging",
+       L"set -e; d=$WINEPREFIX/drive_c; m=$WINEPREFIX/full-fs; mkdir -p $m; mount -t tmpfs -o size=8m tmpfs $m;"
+       L" mkdir $m/u $m/w; mount -t overlay overlay -o lowerdir=$d/ProgramData,upperdir=$m/u,workdir=$m/w"
+       L" $d/ProgramData",
+       L"umount -l $WINEPREFIX/drive_c/ProgramData; umount -l $WINEPREFIX/full-fs; rmdir $WINEPREFIX/full-fs"},
+      {"placement",
+       L"set -e; m=$WINEPREFIX/drive_c/PelorixE2E; mkdir -p $m; mount -t tmpfs -o size=8m tmpfs $m",
+       L"umount -l $WINEPREFIX/drive_c/PelorixE2E"},
+  };
+  std::vector<std::wstring> tree;
+  ListFiles(PRODUCT_TREE, L"", &tree);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    // Each case starts without the files an earlier one placed.
+    ASSERT_TRUE(e2e::Sh(L"rm -rf $WINEPREFIX/drive_c/PelorixE2E"));
+    {
+      e2e::UndoOnExit undo(c.unmount);
+      ASSERT_TRUE(e2e::Sh(c.mount)) << "mounting needs root";
+      const Install full = RunSilent(L"--nostart");
+      ASSERT_TRUE(full.result.finished);
+      EXPECT_TRUE(HasAction(full.requests, "fail", "&ex_ary[errcode]=9"));
+      EXPECT_FALSE(HasAction(full.requests, "install_success"));
+      EXPECT_TRUE(e2e::StagingDirs().empty());
+      size_t placed = 0;
+      for (const auto& f : tree) {
+        const std::wstring installed = std::wstring(kInstallDir) + L"\\" + f;
+        if (f == L"updatecfg.ini" || !e2e::FileExists(installed)) continue;
+        ++placed;
+        EXPECT_TRUE(ReadAll(installed) == ReadAll(std::wstring(PRODUCT_TREE) + L"\\" + f)) << "truncated: " << f.c_str();
+      }
+      printf("%s: %zu of %zu files in place when the drive was full\n", c.what, placed, tree.size());
+    }
+    const Install again = RunSilent(L"--nostart");
+    ASSERT_TRUE(again.result.finished);
+    EXPECT_TRUE(HasAction(again.requests, "install_success"));
+    ExpectTreeInstalled();
+  }
 }
 
 struct VisibleWindowSearch {

@@ -93,17 +93,26 @@ start_server() {
   ) 9>"$dir.server-lock"
 }
 
+# Every step is checked: with an empty name (a full disk makes mktemp fail)
+# the copy would land in the root directory.
 new_fresh_prefix() {
   local arch=$1 winver=$2 tmpl dir
-  tmpl=$(template_prefix "$arch" "$winver")
-  dir=$(mktemp -d "${TMPDIR:-/tmp}/pelorix-prefix.XXXXXX")
-  cp -a "$tmpl/." "$dir/"
+  tmpl=$(template_prefix "$arch" "$winver") && [ -n "$tmpl" ] && [ -f "$tmpl/.ready" ] ||
+    { echo "prefix_lib.sh: no template for win$arch-$winver" >&2; return 1; }
+  dir=$(mktemp -d "${TMPDIR:-/tmp}/pelorix-prefix.XXXXXX") && [ -n "$dir" ] ||
+    { echo "prefix_lib.sh: cannot make a prefix folder (disk full?)" >&2; return 1; }
+  if ! cp -a "$tmpl/." "$dir/"; then
+    rm -rf "$dir"
+    echo "prefix_lib.sh: cannot copy the template into $dir (disk full?)" >&2
+    return 1
+  fi
   start_server "$dir"
   echo "$dir"
 }
 
 discard_prefix() {
   local dir=$1
+  [ -n "$dir" ] || return 0
   WINEPREFIX=$dir wineserver -k >/dev/null 2>&1 || true
   rm -f "$dir.server-lock"
   if [ -z "${PELORIX_KEEP_PREFIX:-}" ]; then rm -rf "$dir"; else echo "kept prefix $dir" >&2; fi

@@ -32,10 +32,10 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 . "$here/prefix_lib.sh"
 
 if [ "$fresh" = 1 ]; then
-  prefix=$(new_fresh_prefix "$arch" "$winver")
+  prefix=$(new_fresh_prefix "$arch" "$winver") || exit 125
   trap 'discard_prefix "$prefix"' EXIT
 else
-  prefix=$(shared_prefix "$arch" "$winver")
+  prefix=$(shared_prefix "$arch" "$winver") && [ -n "$prefix" ] || exit 125
 fi
 export WINEPREFIX=$prefix
 [ "$display" = 1 ] && use_display_driver "$prefix"
