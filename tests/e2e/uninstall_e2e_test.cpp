@@ -21,7 +21,10 @@ namespace {
 using e2e::Quote;
 using e2e::Widen;
 
+// Where the cases install. One has a blank in it, as "Program Files" has:
+// the registration writes the uninstaller's path unquoted all the same.
 constexpr wchar_t kInstallDir[] = L"C:\\PelorixE2E";
+constexpr wchar_t kBlankDir[] = L"C:\\Pelorix E2E";
 constexpr wchar_t kUninstallKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pelorix";
 constexpr wchar_t kPendingValue[] = L"\\Control\\Session Manager\\:PendingFileRenameOperations";
 
@@ -213,11 +216,11 @@ std::wstring UninstallString() {
   return value;
 }
 
-DWORD Install(const std::wstring& extra) {
+DWORD Install(const std::wstring& dir, const std::wstring& extra) {
   e2e::BoxWatcher boxes(IDOK);
   const DWORD start = GetTickCount();
   const e2e::RunResult run =
-      e2e::Run(Quote(e2e::PackagePath()) + L" --hide_ui /DIR=" + kInstallDir + L" --pid=" +
+      e2e::Run(Quote(e2e::PackagePath()) + L" --hide_ui /DIR=" + Quote(dir) + L" --pid=" +
                    Widen(e2e::UniquePid("uninst")) + extra,
                240000, [&](DWORD pid) { boxes.Watch(pid); });
   boxes.Stop();
@@ -228,9 +231,9 @@ DWORD Install(const std::wstring& extra) {
 
 // Runs the uninstall entry's command line as the program list would, plus
 // the silent switch; the exit code.
-DWORD UninstallSilently() {
+DWORD UninstallSilently(const std::wstring& dir) {
   const std::wstring command = UninstallString();
-  EXPECT_EQ(command, std::wstring(kInstallDir) + L"\\uninst.exe") << "the registration's UninstallString";
+  EXPECT_EQ(command, dir + L"\\uninst.exe") << "the registration's UninstallString";
   e2e::BoxWatcher boxes(IDNO);
   const DWORD start = GetTickCount();
   const e2e::RunResult run = e2e::Run(command + L" /S", 60000, [&](DWORD pid) { boxes.Watch(pid); });
@@ -248,7 +251,7 @@ void Restart() {
 
 // The pending rename list's entries that concern the install directory, in
 // order ("\??\" and terminators dropped).
-std::vector<std::wstring> PendingInInstallDir() {
+std::vector<std::wstring> PendingIn(const std::wstring& dir) {
   std::vector<std::wstring> found;
   const std::wstring text = e2e::PendingRenames();
   size_t pos = 0;
@@ -259,7 +262,7 @@ std::vector<std::wstring> PendingInInstallDir() {
     const size_t dest_end = text.find(L'|', pos);  // the destination (empty: delete)
     pos = dest_end == std::wstring::npos ? text.size() : dest_end + 1;
     if (source.compare(0, 4, L"\\??\\") == 0) source = source.substr(4);
-    if (StartsWithNoCase(source, kInstallDir)) found.push_back(source.substr(wcslen(kInstallDir)));
+    if (StartsWithNoCase(source, dir.c_str())) found.push_back(source.substr(dir.size()));
   }
   return found;
 }
@@ -286,7 +289,7 @@ TEST(Uninstall, SilentUninstallAndRestartLeaveThePrefixAsBefore) {
   const DWORD start = GetTickCount();
   const Snapshot before = TakeSnapshot();
   printf("snapshot: %lu ms\n", GetTickCount() - start);
-  ASSERT_EQ(Install(L" --nostart"), 0u);
+  ASSERT_EQ(Install(kBlankDir, L" --nostart"), 0u);
   PrintFigures("install", before, TakeSnapshot());
 
   // Exactly the registered command line asks first; "No" changes nothing.
@@ -298,10 +301,10 @@ TEST(Uninstall, SilentUninstallAndRestartLeaveThePrefixAsBefore) {
     EXPECT_EQ(run.exit_code, 1602u) << "cancelled";
     ASSERT_EQ(boxes.texts().size(), 1u);
     EXPECT_NE(boxes.texts()[0].find(L"Remove Pelorix"), std::wstring::npos);
-    EXPECT_TRUE(e2e::FileExists(std::wstring(kInstallDir) + L"\\Nexhub\\pelorix\\pelorix_ui.exe"));
+    EXPECT_TRUE(e2e::FileExists(std::wstring(kBlankDir) + L"\\Nexhub\\pelorix\\pelorix_ui.exe"));
   }
 
-  EXPECT_EQ(UninstallSilently(), 0u);
+  EXPECT_EQ(UninstallSilently(kBlankDir), 0u);
   // Until the restart only the running uninstaller and its folder are left,
   // both waiting in the pending list, the folder after the file.
   // (The setup's unpacked 7-Zip library waits for the restart as well.)
@@ -313,8 +316,8 @@ TEST(Uninstall, SilentUninstallAndRestartLeaveThePrefixAsBefore) {
                               line.compare(line.size() - wcslen(kPendingValue), std::wstring::npos, kPendingValue) == 0;
     if (!setup_library && !pending_list) left.push_back(line);
   }
-  EXPECT_EQ(left, (std::vector<std::wstring>{L"+ C:\\PelorixE2E", L"+ C:\\PelorixE2E\\uninst.exe"})) << Describe(left);
-  EXPECT_EQ(PendingInInstallDir(), (std::vector<std::wstring>{L"\\uninst.exe", L""}));
+  EXPECT_EQ(left, (std::vector<std::wstring>{L"+ C:\\Pelorix E2E", L"+ C:\\Pelorix E2E\\uninst.exe"})) << Describe(left);
+  EXPECT_EQ(PendingIn(kBlankDir), (std::vector<std::wstring>{L"\\uninst.exe", L""}));
 
   Restart();
   left = Differences(before, TakeSnapshot());
@@ -329,7 +332,7 @@ TEST(Uninstall, EndsTheRunningProductAndLeavesWhatIsHeldToTheRestart) {
   ASSERT_NE(canary, INVALID_HANDLE_VALUE);
   CloseHandle(canary);
   const Snapshot before = TakeSnapshot();
-  ASSERT_EQ(Install(L""), 0u);
+  ASSERT_EQ(Install(kInstallDir, L""), 0u);
   const std::wstring link = std::wstring(kInstallDir) + L"\\Log\\user_link";
   ASSERT_TRUE(link_test::MakeLink(user_folder, link)) << "needs Wine or Windows";
   HWND product = nullptr;
@@ -344,7 +347,7 @@ TEST(Uninstall, EndsTheRunningProductAndLeavesWhatIsHeldToTheRestart) {
   HANDLE held = CreateFileW(held_file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
 
-  EXPECT_EQ(UninstallSilently(), 3010u) << "files wait for the restart";
+  EXPECT_EQ(UninstallSilently(kInstallDir), 3010u) << "files wait for the restart";
   EXPECT_EQ(WaitForSingleObject(product_process, 0), static_cast<DWORD>(WAIT_OBJECT_0)) << "the product was ended";
   CloseHandle(product_process);
   Snapshot under_dir;
@@ -365,7 +368,7 @@ TEST(Uninstall, EndsTheRunningProductAndLeavesWhatIsHeldToTheRestart) {
     link_test::RunUnixTool("rm -f", {link});
     for (int i = 0; i < 50 && link_test::EntryExists(link); ++i) Sleep(100);
   }
-  EXPECT_EQ(PendingInInstallDir(), expected_pending);
+  EXPECT_EQ(PendingIn(kInstallDir), expected_pending);
   EXPECT_EQ(UninstallString(), L"") << "the registration is gone already";
 
   CloseHandle(held);
