@@ -160,6 +160,30 @@ TEST(UninstallCommandLine, ArgumentsFollowTheProgramQuotedOrNot) {
   }
 }
 
+// The registration is removed only for the install it names; another
+// folder is an install only with the product's main program in it.
+TEST(UninstallRegistration, BelongsToTheFolderTheProductKeyNames) {
+  const wchar_t* key = L"SOFTWARE\\Pelorix";
+  const std::wstring dir = L"C:\\Pelorix Here";
+  EXPECT_TRUE(sample::RegisteredHere(dir)) << "no product key: nobody else's";
+  EXPECT_FALSE(sample::IsInstallDir(dir));
+  HKEY opened;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, key, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &opened, nullptr),
+            ERROR_SUCCESS);
+  const auto set = [&](const std::wstring& value) {
+    RegSetValueExW(opened, L"Setup Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                   static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+  };
+  set(L"c:\\pelorix here\\");
+  EXPECT_TRUE(sample::RegisteredHere(dir));
+  EXPECT_TRUE(sample::IsInstallDir(dir));
+  set(L"D:\\Pelorix");
+  EXPECT_FALSE(sample::RegisteredHere(dir));
+  EXPECT_FALSE(sample::IsInstallDir(dir));
+  RegCloseKey(opened);
+  RegDeleteKeyW(HKEY_LOCAL_MACHINE, key);
+}
+
 TEST(UninstallRootList, ParsesTheListThePackageCarries) {
   const std::wstring xml =
       L"<?xml version=\"1.0\" encoding=\"utf-16\"?>\r\n<RootDirFiles>\r\n  <Dir>\r\n"
