@@ -63,7 +63,9 @@ bool KnownFolder(int csidl, std::wstring* out) {
   return true;
 }
 
-void RemoveOldLinks(const ShortcutFolders& folders) {
+}  // namespace
+
+void RemoveShortcuts(const ShortcutFolders& folders) {
   for (const std::wstring* programs : {&folders.common_programs, &folders.user_programs}) {
     if (!programs->empty()) package::DeleteTree(JoinPath(*programs, kStartMenuFolderName));
   }
@@ -77,8 +79,6 @@ void RemoveOldLinks(const ShortcutFolders& folders) {
   }
   if (!folders.user_desktop.empty()) DeleteFileW(JoinPath(folders.user_desktop, kProductLinkName).c_str());
 }
-
-}  // namespace
 
 BOOL CreateShellLink(const wchar_t* target, const wchar_t* arguments, const wchar_t* link_path,
                      const wchar_t* icon_path, int icon_index, BOOL notify) {
@@ -121,7 +121,7 @@ BOOL CreateShortcuts(const std::wstring& install_dir, bool desktop, bool start_m
   ShortcutFolders folders;
   if (!SystemShortcutFolders(&folders) && (desktop || start_menu)) {
     // Still remove what can be found; creating needs the all-users folders.
-    RemoveOldLinks(folders);
+    RemoveShortcuts(folders);
     return FALSE;
   }
   return CreateShortcuts(install_dir, desktop, start_menu, folders);
@@ -131,7 +131,7 @@ BOOL CreateShortcuts(const std::wstring& install_dir, bool desktop, bool start_m
                      const ShortcutFolders& folders) {
   // Old links may point at an earlier install directory: always start clean,
   // even when the user asked for no links at all.
-  RemoveOldLinks(folders);
+  RemoveShortcuts(folders);
 
   const std::wstring main_program = MainProgramPath(install_dir);
   if (desktop) {

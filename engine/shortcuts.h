@@ -36,6 +36,12 @@ struct ShortcutFolders {
 // The machine's folders. False when one of them cannot be found.
 bool SystemShortcutFolders(ShortcutFolders* folders);
 
+// Removes the product's links from the folders that are known (an empty one
+// is skipped): the start-menu folders of all users and of the current user
+// with everything in them, and the desktop links. A link on the all-users
+// desktop that cannot go now goes at the next restart.
+void RemoveShortcuts(const ShortcutFolders& folders);
+
 // Replaces the product's links: removes the old start-menu folders and desktop
 // links of all users and of the current user, then creates the desktop link
 // when `desktop` is set and the start-menu links when `start_menu` is set.

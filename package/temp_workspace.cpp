@@ -144,9 +144,11 @@ DirState CheckHeldDirectory(const std::wstring& dir, const base::ScopedHandle& h
 // whether everything below `dir` and `dir` itself are gone. Every directory is
 // held and looked at before it is enumerated, the one given included: one
 // that is a link is removed as a link, so the walk never leaves the tree.
+// With `schedule_dirs`, a directory that cannot be removed now is scheduled
+// for deletion at restart, after everything below it that was scheduled.
 template <class RemoveFile>
 bool RemoveTreeWith(const std::wstring& dir, const wchar_t* pattern,
-                    RemoveFile&& remove_file) {
+                    RemoveFile&& remove_file, bool schedule_dirs = false) {
   base::ScopedHandle held = HoldDirectory(dir);
   DWORD dir_attrs = 0;
   switch (CheckHeldDirectory(dir, held, &dir_attrs)) {
@@ -169,7 +171,7 @@ bool RemoveTreeWith(const std::wstring& dir, const wchar_t* pattern,
       if (IsLink(data.dwFileAttributes)) {
         if (!RemoveLink(child, data.dwFileAttributes)) ok = false;
       } else if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        if (!RemoveTreeWith(child, pattern, remove_file)) ok = false;
+        if (!RemoveTreeWith(child, pattern, remove_file, schedule_dirs)) ok = false;
       } else if (!remove_file(child)) {
         ok = false;
       }
@@ -177,7 +179,10 @@ bool RemoveTreeWith(const std::wstring& dir, const wchar_t* pattern,
     find.Reset();  // the directory cannot go while it is being enumerated
   }
   held.Reset();  // nor while it is held
-  if (!RemoveDirectoryW(dir.c_str())) ok = false;
+  if (!RemoveDirectoryW(dir.c_str())) {
+    if (schedule_dirs) ScheduleDelete(dir);
+    ok = false;
+  }
   return ok;
 }
 
@@ -355,6 +360,12 @@ bool RemoveTreeCounted(const std::wstring& dir, unsigned long long* counter,
     if (observer) observer->OnFileRemoved(count);
     return removed;
   });
+}
+
+bool DeleteTreeOrSchedule(const std::wstring& dir) {
+  if (dir.size() < 4 || dir.size() >= MAX_PATH || !Exists(dir)) return false;
+  return RemoveTreeWith(dir, L"*", [](const std::wstring& file) { return DeleteOrSchedule(file); },
+                        /*schedule_dirs=*/true);
 }
 
 namespace {

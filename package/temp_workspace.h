@@ -66,6 +66,14 @@ class IRemoveObserver {
 bool RemoveTreeCounted(const std::wstring& dir, unsigned long long* counter,
                        IRemoveObserver* observer);
 
+// Removes a tree for good: like RemoveTreeCounted without the count, and a
+// directory that cannot be removed now (something below it waits for the
+// restart, or it is in use) is scheduled for deletion at restart as well,
+// after what lies below it, so that the restart leaves nothing behind. Links
+// are removed as links and never walked, `dir` included. True only if
+// everything is gone now.
+bool DeleteTreeOrSchedule(const std::wstring& dir);
+
 // Removes every file below `dir` whose extension (with the dot, any case)
 // equals `extension`. What cannot be removed is scheduled for deletion at
 // restart where it is; the result is then false. Links are removed as links

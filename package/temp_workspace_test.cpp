@@ -303,6 +303,32 @@ TEST_F(TempWorkspaceTest, DeleteTreeReportsLockedFileButRemovesTheRest) {
   EXPECT_FALSE(Exists(tree + L"\\z"));
 }
 
+// The restart finds the held file first, then its folder, then the tree: the
+// session manager removes a folder only once it is empty.
+TEST_F(TempWorkspaceTest, DeleteTreeOrScheduleQueuesWhatIsHeldAndTheFoldersAboveIt) {
+  const std::wstring tree = Path(L"tree");
+  ASSERT_TRUE(CreateDirectories(tree + L"\\a", nullptr));
+  ASSERT_TRUE(CreateDirectories(tree + L"\\z", nullptr));
+  WriteFileText(tree + L"\\a\\held.txt", "1");
+  WriteFileText(tree + L"\\z\\free.txt", "2");
+  handles_.push_back(HoldOpen(tree + L"\\a\\held.txt", FILE_SHARE_READ));
+  EXPECT_FALSE(DeleteTreeOrSchedule(tree));
+  EXPECT_FALSE(Exists(tree + L"\\z"));
+  std::vector<BYTE> data;
+  ASSERT_TRUE(ReadPending(&data));
+  std::wstring text(reinterpret_cast<const wchar_t*>(data.data()), data.size() / sizeof(wchar_t));
+  CharUpperBuffW(&text[0], static_cast<DWORD>(text.size()));
+  std::vector<size_t> at;
+  for (std::wstring path : {tree + L"\\a\\held.txt", tree + L"\\a", tree}) {
+    CharUpperBuffW(&path[0], static_cast<DWORD>(path.size()));
+    at.push_back(text.find(path + L'\0'));
+    ASSERT_NE(at.back(), std::wstring::npos) << "not scheduled";
+  }
+  EXPECT_LT(at[0], at[1]);
+  EXPECT_LT(at[1], at[2]);
+  EXPECT_FALSE(PendingMentions(tree + L"\\z"));
+}
+
 // The walk finds "<tree>\a\sub" swapped for a link right before it
 // enumerates it, as another process of the user could arrange.
 std::wstring g_swap_dir;
@@ -325,6 +351,7 @@ TEST_F(TempWorkspaceTest, RemovalsNeverFollowALink) {
          return RemoveTreeCounted(tree, &counter, nullptr);
        }},
       {"PurgeByExtension", [](const std::wstring& tree) { return PurgeByExtension(tree, L".tmp"); }},
+      {"DeleteTreeOrSchedule", [](const std::wstring& tree) { return DeleteTreeOrSchedule(tree); }},
   };
   std::vector<std::wstring> links;
   for (const auto& removal : removals) {

@@ -75,9 +75,17 @@ def product_project_xml(version, file_count):
 
 
 def uninstall_root_xml(tree):
-    entries = sorted(os.listdir(tree), key=str.lower)
-    dirs = [e for e in entries if os.path.isdir(os.path.join(tree, e))]
-    files = [e for e in entries if os.path.isfile(os.path.join(tree, e))]
+    entries = os.listdir(tree)
+    return uninstall_root_xml_of([e for e in entries if os.path.isdir(os.path.join(tree, e))],
+                                 [e for e in entries if os.path.isfile(os.path.join(tree, e))])
+
+
+def uninstall_root_xml_of(root_dirs, root_files):
+    """UninstallRootDirFileList.xml for a tree with these root directories and
+    root files (names, any order). The sample uninstaller carries the same
+    document, made from the names before the tree exists."""
+    dirs = sorted(root_dirs, key=str.lower)
+    files = sorted(root_files, key=str.lower)
     files += [f for f in SETUP_ROOT_FILES if f not in files]
     lines = ["<RootDirFiles>", "  <Dir>"]
     lines += ["    <Item Name=%s />" % quoteattr(d) for d in dirs]

@@ -1,6 +1,7 @@
 // Runs the built sample product under Wine and checks the behaviour the
 // setup's tests rely on: the launch log, the window class, both ways of
-// closing it, and Lumbrel's "Start".
+// closing it, Lumbrel's "Start", and the uninstaller's command line, list and
+// refusal outside an install (its whole run: tests/e2e/uninstall_e2e_test.cpp).
 #include <windows.h>
 #include <shlobj.h>
 
@@ -9,6 +10,9 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
+
+#include "sample_product/uninstall.h"
 
 namespace {
 
@@ -122,13 +126,86 @@ TEST_F(SampleProductTest, LumbrelStartAppendsItsArgument) {
   EXPECT_EQ(ReadFile(LogPath(L"lumbrel.log")), "3.3497.1841.0\r\nsecond\r\n");
 }
 
-TEST_F(SampleProductTest, UninstallerExitsAtOnce) {
+// The uninstaller outside an install (here the build's signed folder, which
+// holds no Nexhub\pelorix\pelorix_ui.exe, in a prefix without the product
+// key) refuses without touching anything, silent or not.
+TEST_F(SampleProductTest, UninstallerRefusesAFolderWithoutTheProduct) {
   Launched app;
-  ASSERT_TRUE(Launch(L"\"" + SignedFile(L"uninst.exe") + L"\"", &app));
-  ASSERT_EQ(WaitForSingleObject(app.pi.hProcess, 5000), WAIT_OBJECT_0);
-  DWORD code = 1;
+  ASSERT_TRUE(Launch(L"\"" + SignedFile(L"uninst.exe") + L"\" /S", &app));
+  ASSERT_EQ(WaitForSingleObject(app.pi.hProcess, 10000), WAIT_OBJECT_0);
+  DWORD code = 0;
   GetExitCodeProcess(app.pi.hProcess, &code);
-  EXPECT_EQ(code, 0u);
+  EXPECT_EQ(code, sample::kUninstallNotInstalled);
+  EXPECT_NE(GetFileAttributesW(SignedFile(L"uninst.exe").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+// "UninstallString" is the path alone, unquoted even with blanks in it.
+TEST(UninstallCommandLine, ArgumentsFollowTheProgramQuotedOrNot) {
+  const std::wstring program = L"C:\\Program Files\\Pelorix\\uninst.exe";
+  const struct {
+    const wchar_t* command_line;
+    const wchar_t* arguments;
+  } kCases[] = {
+      {L"C:\\Program Files\\Pelorix\\uninst.exe", L""},
+      {L"C:\\Program Files\\Pelorix\\uninst.exe /S", L"/S"},
+      {L"\"C:\\Program Files\\Pelorix\\uninst.exe\" /S", L"/S"},
+      {L"  c:\\program files\\pelorix\\UNINST.EXE\t--S", L"--S"},
+      {L"\"C:\\Program Files\\Pelorix\\uninst.exe\"", L""},
+      {L"\"C:\\PROGRA~1\\Pelorix\\uninst.exe\" -S", L"-S"},  // another spelling: first token
+      {L"uninst.exe /S", L"/S"},
+      {L"C:\\Program Files\\Pelorix\\uninst.exex /S", L"Files\\Pelorix\\uninst.exex /S"},
+  };
+  for (const auto& c : kCases) {
+    EXPECT_EQ(sample::ArgumentsAfterProgram(c.command_line, program), c.arguments) << c.command_line;
+  }
+}
+
+// The registration is removed only for the install it names; another
+// folder is an install only with the product's main program in it.
+TEST(UninstallRegistration, BelongsToTheFolderTheProductKeyNames) {
+  const wchar_t* key = L"SOFTWARE\\Pelorix";
+  const std::wstring dir = L"C:\\Pelorix Here";
+  EXPECT_TRUE(sample::RegisteredHere(dir)) << "no product key: nobody else's";
+  EXPECT_FALSE(sample::IsInstallDir(dir));
+  HKEY opened;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, key, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &opened, nullptr),
+            ERROR_SUCCESS);
+  const auto set = [&](const std::wstring& value) {
+    RegSetValueExW(opened, L"Setup Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                   static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+  };
+  set(L"c:\\pelorix here\\");
+  EXPECT_TRUE(sample::RegisteredHere(dir));
+  EXPECT_TRUE(sample::IsInstallDir(dir));
+  set(L"D:\\Pelorix");
+  EXPECT_FALSE(sample::RegisteredHere(dir));
+  EXPECT_FALSE(sample::IsInstallDir(dir));
+  RegCloseKey(opened);
+  RegDeleteKeyW(HKEY_LOCAL_MACHINE, key);
+}
+
+TEST(UninstallRootList, ParsesTheListThePackageCarries) {
+  const std::wstring xml =
+      L"<?xml version=\"1.0\" encoding=\"utf-16\"?>\r\n<RootDirFiles>\r\n  <Dir>\r\n"
+      L"    <Item Name=\"game\" />\r\n    <Item Name=\"Themes &amp; Skins\" />\r\n  </Dir>\r\n"
+      L"  <File>\r\n    <Item Name='it&apos;s.txt' />\r\n    <Item Name=\"caf&#233;.ini\" />\r\n"
+      L"    <Item Name=\"\u5378\u8F7D.dat\" />\r\n  </File>\r\n</RootDirFiles>\r\n";
+  sample::RootList list;
+  ASSERT_TRUE(sample::ParseRootList(xml, &list));
+  EXPECT_EQ(list.dirs, (std::vector<std::wstring>{L"game", L"Themes & Skins"}));
+  EXPECT_EQ(list.files, (std::vector<std::wstring>{L"it's.txt", L"caf\u00e9.ini", L"\u5378\u8F7D.dat"}));
+}
+
+TEST(UninstallRootList, RefusesNamesThatReachOutOfTheInstallRoot) {
+  for (const wchar_t* name : {L"..", L".", L"", L"..\\Windows", L"a/b", L"C:x", L"Log.", L"Log ", L"&#92;x",
+                              L"&bogus;", L"a*"}) {
+    const std::wstring xml = std::wstring(L"<RootDirFiles><Dir><Item Name=\"") + name +
+                             L"\" /></Dir><File></File></RootDirFiles>";
+    sample::RootList list;
+    EXPECT_FALSE(sample::ParseRootList(xml, &list)) << name;
+  }
+  sample::RootList list;
+  EXPECT_FALSE(sample::ParseRootList(L"<RootDirFiles><Dir></Dir></RootDirFiles>", &list)) << "no <File>";
 }
 
 }  // namespace
