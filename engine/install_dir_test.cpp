@@ -102,6 +102,10 @@ TEST_F(InstallDirTest, NormalizingPicksTheFolderAnInstallUses) {
   EXPECT_EQ(NormalizeInstallDir(expected.c_str()), expected) << "empty: used as is";
   Touch(expected + L"\\other.txt");
   EXPECT_EQ(NormalizeInstallDir((expected + L"\\").c_str()), expected + L"\\Pelorix");
+  ASSERT_TRUE(MarkUnfinished(expected, true));
+  EXPECT_EQ(NormalizeInstallDir(expected.c_str()), expected) << "an install that did not finish";
+  ASSERT_TRUE(MarkUnfinished(expected, false));
+  EXPECT_EQ(NormalizeInstallDir(expected.c_str()), expected + L"\\Pelorix") << "mark removed";
   Touch(MainProgramPath(expected));
   EXPECT_EQ(NormalizeInstallDir(expected.c_str()), expected) << "holds the product";
   EXPECT_EQ(NormalizeInstallDir(L"\\"), L"\\");

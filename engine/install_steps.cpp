@@ -93,6 +93,13 @@ bool CSystemInstallSteps::CreateInstallDir(const std::wstring& install_dir) {
   return engine::CreateInstallDir(install_dir) != FALSE;
 }
 
+void CSystemInstallSteps::MarkUnfinished(const std::wstring& install_dir, bool unfinished) {
+  if (!engine::MarkUnfinished(install_dir, unfinished)) {
+    LogUtils::SmartLog(L"unfinished mark %d fail: err=%lu %s", unfinished ? 1 : 0, GetLastError(),
+                       install_dir.c_str());
+  }
+}
+
 bool CSystemInstallSteps::PlaceFile(const std::wstring& source, const std::wstring& destination) {
   std::vector<PlacementDiagnostic> diagnostics;
   const BOOL placed = engine::PlaceFile(source.c_str(), destination.c_str(), &diagnostics, nullptr);
