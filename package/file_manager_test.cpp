@@ -14,6 +14,7 @@
 #include "base/md5.h"
 #include "base/scoped_handle.h"
 #include "package/link_test_util.h"
+#include "package/pending_test_util.h"
 #include "package/sevenzip_library.h"
 #include "package/stored_access_test_util.h"
 #include "package/temp_workspace.h"
@@ -397,37 +398,8 @@ void MakeDirectory(const std::wstring& path, bool ours, bool old) {
   ASSERT_TRUE(SetFileTime(dir.Get(), &time, &time, &time));
 }
 
-// The pending rename list as it was, put back at the end of the scope: the
-// tests share their machine.
-class SavedPendingRenames {
- public:
-  SavedPendingRenames() {
-    DWORD size = 0;
-    had_ = RegGetValueW(HKEY_LOCAL_MACHINE, kSessionManager, kValue, RRF_RT_REG_MULTI_SZ, nullptr, nullptr, &size) ==
-           ERROR_SUCCESS;
-    data_.resize(size);
-    if (had_) RegGetValueW(HKEY_LOCAL_MACHINE, kSessionManager, kValue, RRF_RT_REG_MULTI_SZ, nullptr, data_.data(), &size);
-  }
-  ~SavedPendingRenames() {
-    HKEY key;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
-    if (had_) {
-      RegSetValueExW(key, kValue, 0, REG_MULTI_SZ, data_.data(), static_cast<DWORD>(data_.size()));
-    } else {
-      RegDeleteValueW(key, kValue);
-    }
-    RegCloseKey(key);
-  }
-
- private:
-  static constexpr const wchar_t* kSessionManager = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager";
-  static constexpr const wchar_t* kValue = L"PendingFileRenameOperations";
-  bool had_ = false;
-  std::vector<BYTE> data_;
-};
-
 TEST_F(FileManagerTest, StagingOfKilledRunsGoesEverythingElseStays) {
-  SavedPendingRenames saved;
+  pending_test::ScopedPendingRenames saved;
   struct Case {
     const char* what;
     const wchar_t* name;

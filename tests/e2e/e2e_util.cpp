@@ -188,6 +188,18 @@ std::string ReadAll(const std::wstring& path) {
   return in ? out.str() : std::string("<unreadable>");
 }
 
+std::vector<std::wstring> Names(const std::wstring& pattern) {
+  std::vector<std::wstring> names;
+  WIN32_FIND_DATAW fd;
+  HANDLE h = FindFirstFileW(pattern.c_str(), &fd);
+  if (h == INVALID_HANDLE_VALUE) return names;
+  do {
+    if (wcscmp(fd.cFileName, L".") && wcscmp(fd.cFileName, L"..")) names.push_back(fd.cFileName);
+  } while (FindNextFileW(h, &fd));
+  FindClose(h);
+  return names;
+}
+
 void ListFiles(const std::wstring& dir, const std::wstring& prefix, std::vector<std::wstring>* out) {
   WIN32_FIND_DATAW fd;
   HANDLE h = FindFirstFileW((dir + L"\\*").c_str(), &fd);

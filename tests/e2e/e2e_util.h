@@ -75,6 +75,8 @@ void RemoveTree(const std::wstring& path);
 std::wstring ReadRegString(HKEY root, const wchar_t* key, const wchar_t* name, REGSAM view = 0);
 // A file's bytes, or "<unreadable>".
 std::string ReadAll(const std::wstring& path);
+// Names of the entries matching `pattern` ("C:\\dir\\*"), without "." and "..".
+std::vector<std::wstring> Names(const std::wstring& pattern);
 // Relative paths (after `prefix`) of every file below `dir`.
 void ListFiles(const std::wstring& dir, const std::wstring& prefix, std::vector<std::wstring>* out);
 // A shell folder (CSIDL_...).

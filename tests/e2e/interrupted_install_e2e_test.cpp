@@ -39,17 +39,7 @@ std::wstring In(const wchar_t* relative) { return std::wstring(kInstallDir) + L"
 std::wstring DesktopLink() { return Folder(CSIDL_COMMON_DESKTOPDIRECTORY) + L"\\Pelorix.lnk"; }
 std::wstring MenuFolder() { return Folder(CSIDL_COMMON_PROGRAMS) + L"\\Pelorix"; }
 
-std::vector<std::wstring> Entries(const std::wstring& dir) {
-  std::vector<std::wstring> names;
-  WIN32_FIND_DATAW fd;
-  HANDLE h = FindFirstFileW((dir + L"\\*").c_str(), &fd);
-  if (h == INVALID_HANDLE_VALUE) return names;
-  do {
-    if (wcscmp(fd.cFileName, L".") && wcscmp(fd.cFileName, L"..")) names.push_back(fd.cFileName);
-  } while (FindNextFileW(h, &fd));
-  FindClose(h);
-  return names;
-}
+std::vector<std::wstring> Entries(const std::wstring& dir) { return e2e::Names(dir + L"\\*"); }
 
 size_t FileCount(const std::wstring& dir) {
   std::vector<std::wstring> files;
