@@ -48,14 +48,18 @@ ULONGLONG CallerFreeMb(IEnvironmentQueries* queries, const std::wstring& root) {
 
 std::wstring RootOf(const std::wstring& path) { return std::wstring{path[0], L':', L'\\'}; }
 
-// True when the directory holds anything besides "." and "..".
+// True when the directory holds anything besides "." and ".." and what a
+// write probe of a run that ended during it left behind.
 bool HasEntries(const std::wstring& dir) {
   WIN32_FIND_DATAW data;
   HANDLE find = FindFirstFileW((dir + L"\\*").c_str(), &data);
   if (find == INVALID_HANDLE_VALUE) return false;
   bool any = false;
   do {
-    if (wcscmp(data.cFileName, L".") != 0 && wcscmp(data.cFileName, L"..") != 0) any = true;
+    if (wcscmp(data.cFileName, L".") != 0 && wcscmp(data.cFileName, L"..") != 0 &&
+        !package::IsGuidName(data.cFileName, package::kProbeSuffix)) {
+      any = true;
+    }
   } while (!any && FindNextFileW(find, &data));
   FindClose(find);
   return any;

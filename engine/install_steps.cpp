@@ -80,7 +80,9 @@ void CSystemInstallSteps::PrunePendingRenames(const std::wstring& install_dir) {
 }
 
 void CSystemInstallSteps::DeleteTempFiles(const std::wstring& install_dir) {
-  if (IsCleanableInstallDir(install_dir)) package::PurgeByExtension(install_dir, L".tmp");
+  if (!IsCleanableInstallDir(install_dir)) return;
+  package::PurgeByExtension(install_dir, L".tmp");
+  package::RemoveProbeLeftovers(install_dir);
 }
 
 void CSystemInstallSteps::DeleteUpdateFolder(const std::wstring& install_dir) {

@@ -21,21 +21,6 @@ constexpr int kNameTries = 10;
 // plant or swap anything in them.
 constexpr wchar_t kStagingSddl[] = L"D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)";
 
-// "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}" + `suffix` (4 characters), as
-// NewGuidText makes it.
-bool IsTempDirectoryName(const wchar_t* name, const wchar_t* suffix) {
-  constexpr size_t kGuidChars = 38;
-  if (wcslen(name) != kGuidChars + 4 || name[0] != L'{' || name[kGuidChars - 1] != L'}' ||
-      _wcsicmp(name + kGuidChars, suffix) != 0) {
-    return false;
-  }
-  for (size_t i = 1; i + 1 < kGuidChars; ++i) {
-    const bool dash = i == 9 || i == 14 || i == 19 || i == 24;
-    if (dash ? name[i] != L'-' : !iswxdigit(name[i])) return false;
-  }
-  return true;
-}
-
 // Owner and access list of an open directory, as stored on the volume.
 struct StoredSecurity {
   PSID owner = nullptr;
@@ -185,8 +170,8 @@ int RemoveStaleStaging(const std::wstring& staging_base, const std::wstring& ref
     // name until then; one never scheduled was left by a run killed while it
     // unpacked, and nothing else would remove it.
     const bool stale_name =
-        IsTempDirectoryName(data.cFileName, L".tmp") ||
-        (IsTempDirectoryName(data.cFileName, L".lib") && !PendingAtRestart(path));
+        IsGuidName(data.cFileName, L".tmp") ||
+        (IsGuidName(data.cFileName, L".lib") && !PendingAtRestart(path));
     if (!stale_name || _wcsicmp(path.c_str(), reference.c_str()) == 0) continue;
     base::ScopedHandle dir(OpenDirectoryNoFollow(path));
     BY_HANDLE_FILE_INFORMATION info;

@@ -189,6 +189,7 @@ struct HeldRequest {
 struct Point {
   const char* name;
   const char* held;  // statistics action to hold, or null
+  bool may_miss;     // lasts too briefly to be hit every time
   std::function<bool(const std::string& pid, const std::vector<std::wstring>& staging_before)> reached;
 };
 
@@ -217,49 +218,51 @@ std::function<bool(const std::string&, const std::vector<std::wstring>&)> Placed
 TEST(InterruptedInstall, NextRunLeavesWhatACleanInstallLeaves) {
   using Before = std::vector<std::wstring>;
   const Point points[] = {
-      {"just started", nullptr, [](const std::string&, const Before&) { return true; }},
-      {"\"start\" sent", nullptr, [](const std::string& pid, const Before&) { return HasAction(Requests(pid), "start"); }},
-      {"7-Zip cabinet written", nullptr,
+      {"just started", nullptr, false, [](const std::string&, const Before&) { return true; }},
+      {"\"start\" sent", nullptr, false, [](const std::string& pid, const Before&) { return HasAction(Requests(pid), "start"); }},
+      {"7-Zip cabinet written", nullptr, false,
        [](const std::string&, const Before& before) { return NewFiles(before, L".tmp") >= 1; }},
-      {"7-Zip library unpacked", nullptr,
+      {"7-Zip library unpacked", nullptr, false,
        [](const std::string&, const Before& before) { return NewFiles(before, L".lib") >= 1; }},
-      {"5 payload files staged", nullptr,
+      {"5 payload files staged", nullptr, false,
        [](const std::string&, const Before& before) { return NewFiles(before, L".tmp") >= 5; }},
-      {"1 file placed", nullptr, Placed(1)},
-      {"2 files placed", nullptr, Placed(2)},
-      {"10 files placed", nullptr, Placed(10)},
-      {"20 files placed", nullptr, Placed(20)},
-      {"30 files placed", nullptr, Placed(30)},
-      {"50 files placed", nullptr, Placed(50)},
-      {"75 files placed", nullptr, Placed(75)},
-      {"90 files placed", nullptr, Placed(90)},
-      {"99 files placed", nullptr, Placed(99)},
-      {"7-Zip library placed", nullptr,
+      {"install directory being probed", nullptr, true,
+       [](const std::string&, const Before&) { return !e2e::Names(In(L"{*}.tf")).empty(); }},
+      {"1 file placed", nullptr, false, Placed(1)},
+      {"2 files placed", nullptr, false, Placed(2)},
+      {"10 files placed", nullptr, false, Placed(10)},
+      {"20 files placed", nullptr, false, Placed(20)},
+      {"30 files placed", nullptr, false, Placed(30)},
+      {"50 files placed", nullptr, false, Placed(50)},
+      {"75 files placed", nullptr, false, Placed(75)},
+      {"90 files placed", nullptr, false, Placed(90)},
+      {"99 files placed", nullptr, false, Placed(99)},
+      {"7-Zip library placed", nullptr, false,
        [](const std::string&, const Before&) { return FileExists(In(L"Utils\\7z.dll")); }},
-      {"update configuration rewritten", nullptr,
+      {"update configuration rewritten", nullptr, false,
        [](const std::string&, const Before&) {
          wchar_t value[MAX_PATH] = {};
          GetPrivateProfileStringW(L"main", L"path", L"", value, MAX_PATH, In(L"updatecfg.ini").c_str());
          return std::wstring(value) == kInstallDir;
        }},
-      {"autorun written", nullptr, [](const std::string&, const Before&) { return Value(kRunKey, L"Pelorix"); }},
-      {"\"Setup Path\" written", nullptr,
+      {"autorun written", nullptr, false, [](const std::string&, const Before&) { return Value(kRunKey, L"Pelorix"); }},
+      {"\"Setup Path\" written", nullptr, false,
        [](const std::string&, const Before&) { return Value(kProductKey, L"Setup Path"); }},
-      {"\"InstallDate\" written", nullptr,
+      {"\"InstallDate\" written", nullptr, false,
        [](const std::string&, const Before&) { return Value(kProductKey, L"InstallDate"); }},
-      {"\"mid\" written", nullptr, [](const std::string&, const Before&) { return Value(kProductKey, L"mid"); }},
-      {"desktop shortcut made", nullptr, [](const std::string&, const Before&) { return FileExists(DesktopLink()); }},
-      {"start-menu shortcut made", nullptr,
+      {"\"mid\" written", nullptr, false, [](const std::string&, const Before&) { return Value(kProductKey, L"mid"); }},
+      {"desktop shortcut made", nullptr, false, [](const std::string&, const Before&) { return FileExists(DesktopLink()); }},
+      {"start-menu shortcut made", nullptr, false,
        [](const std::string&, const Before&) { return FileExists(MenuFolder() + L"\\Pelorix.lnk"); }},
-      {"uninstall shortcut made", nullptr,
+      {"uninstall shortcut made", nullptr, false,
        [](const std::string&, const Before&) { return FileExists(MenuFolder() + L"\\\u5378\u8F7DPelorix.lnk"); }},
-      {"\"DisplayIcon\" written", nullptr,
+      {"\"DisplayIcon\" written", nullptr, false,
        [](const std::string&, const Before&) { return Value(kUninstallKey, L"DisplayIcon"); }},
-      {"\"UninstallString\" written", nullptr,
+      {"\"UninstallString\" written", nullptr, false,
        [](const std::string&, const Before&) { return Value(kUninstallKey, L"UninstallString"); }},
-      {"\"install_success\" sent, waiting on \"end\"", "end",
+      {"\"install_success\" sent, waiting on \"end\"", "end", false,
        [](const std::string& pid, const Before&) { return HasAction(Requests(pid), "end"); }},
-      {"\"end\" answered", nullptr,
+      {"\"end\" answered", nullptr, false,
        [](const std::string& pid, const Before&) { return HasAction(Requests(pid), "end"); }},
   };
 
@@ -305,7 +308,7 @@ TEST(InterruptedInstall, NextRunLeavesWhatACleanInstallLeaves) {
     printf("%-44s %s: %s\n", point.name, reached ? "hit   " : "missed",
            diffs.empty() ? "repaired" : diffs[0].c_str());
     for (size_t i = 1; i < diffs.size() && i < 4; ++i) printf("%54s %s\n", "", diffs[i].c_str());
-    EXPECT_TRUE(reached) << point.name;
+    if (!point.may_miss) EXPECT_TRUE(reached) << point.name;
     EXPECT_TRUE(diffs.empty()) << point.name << ": " << diffs.size() << " differences, first: " << diffs[0];
   }
   printf("kill points: %zu tried, %d hit, %d not repaired\n", sizeof(points) / sizeof(points[0]), hit, failed);
