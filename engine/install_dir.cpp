@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/registry.h"
+#include "base/scoped_handle.h"
 #include "engine/install_task_interface.h"
 #include "engine/process_image.h"
 #include "engine/product_registration.h"
@@ -47,14 +48,18 @@ ULONGLONG CallerFreeMb(IEnvironmentQueries* queries, const std::wstring& root) {
 
 std::wstring RootOf(const std::wstring& path) { return std::wstring{path[0], L':', L'\\'}; }
 
-// True when the directory holds anything besides "." and "..".
+// True when the directory holds anything besides "." and ".." and what a
+// write probe of a run that ended during it left behind.
 bool HasEntries(const std::wstring& dir) {
   WIN32_FIND_DATAW data;
   HANDLE find = FindFirstFileW((dir + L"\\*").c_str(), &data);
   if (find == INVALID_HANDLE_VALUE) return false;
   bool any = false;
   do {
-    if (wcscmp(data.cFileName, L".") != 0 && wcscmp(data.cFileName, L"..") != 0) any = true;
+    if (wcscmp(data.cFileName, L".") != 0 && wcscmp(data.cFileName, L"..") != 0 &&
+        !package::IsGuidName(data.cFileName, package::kProbeSuffix)) {
+      any = true;
+    }
   } while (!any && FindNextFileW(find, &data));
   FindClose(find);
   return any;
@@ -137,7 +142,9 @@ std::wstring NormalizeInstallDir(const wchar_t* path) {
     if (c == L'/') c = L'\\';
   }
   if (dir.size() > 1 && dir.back() == L'\\') dir.pop_back();
-  if (!dir.empty() && HasEntries(dir) && !Exists(MainProgramPath(dir))) dir = JoinPath(dir, kProductFolderName);
+  if (!dir.empty() && HasEntries(dir) && !Exists(MainProgramPath(dir)) && !Exists(JoinPath(dir, kUnfinishedMark))) {
+    dir = JoinPath(dir, kProductFolderName);
+  }
   return dir;
 }
 
@@ -229,6 +236,14 @@ BOOL CreateInstallDir(const std::wstring& dir, const std::vector<std::wstring>& 
 
 BOOL CreateInstallDir(const std::wstring& dir) {
   return CreateInstallDir(dir, ProgramFilesFolders(), SystemFileSecurity());
+}
+
+bool MarkUnfinished(const std::wstring& dir, bool unfinished) {
+  const std::wstring mark = JoinPath(dir, kUnfinishedMark);
+  if (!unfinished) return DeleteFileW(mark.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND;
+  base::ScopedHandle file(
+      CreateFileW(mark.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_HIDDEN, nullptr));
+  return static_cast<bool>(file);
 }
 
 }  // namespace engine

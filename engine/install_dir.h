@@ -14,6 +14,11 @@ namespace engine {
 
 // The product folder the default directory and a crowded folder get.
 constexpr wchar_t kProductFolderName[] = L"Pelorix";
+// Lies in the install directory from before its first file is placed until
+// every file is in place: a run that ends in between (killed, machine off,
+// a file that could not be placed) leaves the directory recognisable as the
+// product's, so the next run completes it there.
+constexpr wchar_t kUnfinishedMark[] = L"setup.unfinished";
 // The install directory's drive needs more than this much free space.
 constexpr ULONGLONG kInstallDirFreeMb = 150;
 // Longest path accepted, as given (blanks included).
@@ -26,7 +31,8 @@ int ValidateInstallDir(const wchar_t* path);
 
 // The directory an install into `path` uses: separators turned into "\", a
 // trailing "\" dropped, and "\Pelorix" appended when `path` is a folder
-// with other entries that does not hold the product already.
+// with other entries that does not hold the product already (its main
+// program, or the mark of an unfinished install).
 std::wstring NormalizeInstallDir(const wchar_t* path);
 
 // "Setup Path" of the registered install when it names an existing path;
@@ -58,5 +64,8 @@ bool IsInProgramFiles(const std::wstring& dir, const std::vector<std::wstring>& 
 BOOL CreateInstallDir(const std::wstring& dir, const std::vector<std::wstring>& program_files,
                       IFileSecurity* security);
 BOOL CreateInstallDir(const std::wstring& dir);
+
+// Puts kUnfinishedMark into `dir` (a hidden, empty file) or removes it.
+bool MarkUnfinished(const std::wstring& dir, bool unfinished);
 
 }  // namespace engine

@@ -11,6 +11,7 @@
 #include "engine/fake_environment_queries.h"
 #include "engine/install_task_interface.h"
 #include "engine/placement_test_support.h"
+#include "package/temp_workspace.h"
 #include "engine/product_registration.h"
 #include "package/temp_workspace.h"
 
@@ -100,8 +101,16 @@ TEST_F(InstallDirTest, NormalizingPicksTheFolderAnInstallUses) {
   EXPECT_EQ(NormalizeInstallDir(fwd.c_str()), expected) << "missing: used as is";
   package::CreateDirectories(expected, nullptr);
   EXPECT_EQ(NormalizeInstallDir(expected.c_str()), expected) << "empty: used as is";
+  const std::wstring probe = expected + L"\\{0AB2C3D4-1111-2222-3333-444455556666}.tf";
+  Touch(probe);
+  EXPECT_EQ(NormalizeInstallDir(expected.c_str()), expected) << "only a killed run's probe file";
+  EXPECT_EQ(package::RemoveProbeLeftovers(expected), 1);
   Touch(expected + L"\\other.txt");
   EXPECT_EQ(NormalizeInstallDir((expected + L"\\").c_str()), expected + L"\\Pelorix");
+  ASSERT_TRUE(MarkUnfinished(expected, true));
+  EXPECT_EQ(NormalizeInstallDir(expected.c_str()), expected) << "an install that did not finish";
+  ASSERT_TRUE(MarkUnfinished(expected, false));
+  EXPECT_EQ(NormalizeInstallDir(expected.c_str()), expected + L"\\Pelorix") << "mark removed";
   Touch(MainProgramPath(expected));
   EXPECT_EQ(NormalizeInstallDir(expected.c_str()), expected) << "holds the product";
   EXPECT_EQ(NormalizeInstallDir(L"\\"), L"\\");

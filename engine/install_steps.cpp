@@ -80,7 +80,9 @@ void CSystemInstallSteps::PrunePendingRenames(const std::wstring& install_dir) {
 }
 
 void CSystemInstallSteps::DeleteTempFiles(const std::wstring& install_dir) {
-  if (IsCleanableInstallDir(install_dir)) package::PurgeByExtension(install_dir, L".tmp");
+  if (!IsCleanableInstallDir(install_dir)) return;
+  package::PurgeByExtension(install_dir, L".tmp");
+  package::RemoveProbeLeftovers(install_dir);
 }
 
 void CSystemInstallSteps::DeleteUpdateFolder(const std::wstring& install_dir) {
@@ -91,6 +93,13 @@ void CSystemInstallSteps::DeleteUpdateFolder(const std::wstring& install_dir) {
 
 bool CSystemInstallSteps::CreateInstallDir(const std::wstring& install_dir) {
   return engine::CreateInstallDir(install_dir) != FALSE;
+}
+
+void CSystemInstallSteps::MarkUnfinished(const std::wstring& install_dir, bool unfinished) {
+  if (!engine::MarkUnfinished(install_dir, unfinished)) {
+    LogUtils::SmartLog(L"unfinished mark %d fail: err=%lu %s", unfinished ? 1 : 0, GetLastError(),
+                       install_dir.c_str());
+  }
 }
 
 bool CSystemInstallSteps::PlaceFile(const std::wstring& source, const std::wstring& destination) {

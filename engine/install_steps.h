@@ -32,6 +32,9 @@ class IInstallSteps {
   virtual void DeleteUpdateFolder(const std::wstring& install_dir) = 0;
   // Creates the install directory (and its parents) before the first file.
   virtual bool CreateInstallDir(const std::wstring& install_dir) = 0;
+  // Marks the install directory unfinished (before the first file) or
+  // finished (once every file is in place); see kUnfinishedMark.
+  virtual void MarkUnfinished(const std::wstring& install_dir, bool unfinished) = 0;
   // Places one file, replacing one in use.
   virtual bool PlaceFile(const std::wstring& source, const std::wstring& destination) = 0;
   virtual void MigratePrevious(const std::wstring& source_name, const std::wstring& target_dir_override,
@@ -67,6 +70,7 @@ class CSystemInstallSteps : public IInstallSteps {
   void DeleteTempFiles(const std::wstring& install_dir) override;
   void DeleteUpdateFolder(const std::wstring& install_dir) override;
   bool CreateInstallDir(const std::wstring& install_dir) override;
+  void MarkUnfinished(const std::wstring& install_dir, bool unfinished) override;
   bool PlaceFile(const std::wstring& source, const std::wstring& destination) override;
   void MigratePrevious(const std::wstring& source_name, const std::wstring& target_dir_override,
                        const std::wstring& install_dir) override;

@@ -113,6 +113,7 @@ bool CInstaller::CopyPayload() {
   if (!steps_->CreateInstallDir(install_dir_)) {
     LogUtils::SmartLog(L"create install dir fail: err=%lu %s", GetLastError(), install_dir_.c_str());
   }
+  steps_->MarkUnfinished(install_dir_, true);
   bool all_copied = true;
   int copied = 0;
   std::vector<wchar_t> name(kNameChars);
@@ -130,7 +131,11 @@ bool CInstaller::CopyPayload() {
   if (!archive_library_.empty()) {
     steps_->PlaceFile(archive_library_, JoinPath(install_dir_, L"Utils\\7z.dll"));
   }
-  return all_copied && files_->GetResult() != 0;
+  const bool complete = all_copied && files_->GetResult() != 0;
+  // Kept after a failure: the next run then completes this directory rather
+  // than a new folder inside it.
+  if (complete) steps_->MarkUnfinished(install_dir_, false);
+  return complete;
 }
 
 unsigned CInstaller::Run() {

@@ -77,6 +77,10 @@ class RecordingSteps : public IInstallSteps {
     calls.push_back(L"mkdir " + dir + L" after " + std::to_wstring(placed.size()));
     return true;
   }
+  void MarkUnfinished(const std::wstring&, bool unfinished) override {
+    calls.push_back(std::wstring(L"unfinished ") + (unfinished ? L"on" : L"off") + L" after " +
+                    std::to_wstring(placed.size()));
+  }
   bool PlaceFile(const std::wstring& source, const std::wstring& destination) override {
     placed.push_back(source + L">" + destination);
     return fail_placing.empty() || destination.size() < fail_placing.size() ||
@@ -210,7 +214,7 @@ TEST_F(InstallerTest, OneFileGivesTheFixedMarksInOrderOnTheUIThread) {
   EXPECT_EQ(steps_.placed[1], archive_library_ + L">C:\\Dest\\Utils\\7z.dll");
   EXPECT_EQ(steps_.calls,
             (std::vector<std::wstring>{L"close C:\\Dest", L"prune", L"tmp", L"update", L"mkdir C:\\Dest after 0",
-                                       L"browser", L"updatecfg", L"autorun", L"stat schedule", L"pathreg",
+                                       L"unfinished on after 0", L"unfinished off after 2", L"browser", L"updatecfg", L"autorun", L"stat schedule", L"pathreg",
                                        L"shortcuts 11", L"uninstall"}));
   EXPECT_EQ(steps_.closed_classes,
             (std::vector<std::wstring>{L"PelorixMainWndClassName", L"QuentaUIWndClass"}));
@@ -310,6 +314,10 @@ TEST_P(InstallOutcomeTest, OkMeansEveryFileInPlace) {
   EXPECT_NE(std::find(listener_.events.begin(), listener_.events.end(), L"copydone " + std::to_wstring(c.ok)),
             listener_.events.end());
   EXPECT_EQ(std::count(steps_.calls.begin(), steps_.calls.end(), L"stat schedule"), c.autorun == 1 ? 1 : 0);
+  // An install that is not usable stays marked for the next run to complete.
+  EXPECT_EQ(std::count_if(steps_.calls.begin(), steps_.calls.end(),
+                          [](const std::wstring& call) { return call.rfind(L"unfinished off", 0) == 0; }),
+            c.ok);
 }
 
 INSTANTIATE_TEST_SUITE_P(

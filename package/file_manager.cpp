@@ -64,6 +64,7 @@ CFileManager::~CFileManager() {
     CloseHandle(worker_);
   }
   if (event_) CloseHandle(event_);
+  if (checked_) CloseHandle(checked_);
   if (!staging_dir_.empty() && GetFileAttributesW(staging_dir_.c_str()) != INVALID_FILE_ATTRIBUTES) {
     DeleteTree(staging_dir_);
   }
@@ -126,9 +127,22 @@ bool CFileManager::Start() {
   }
 
   event_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  if (!event_) return false;
+  checked_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  if (!event_ || !checked_) return false;
   worker_ = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &CFileManager::WorkerMain, this, 0, nullptr));
-  return worker_ != nullptr;
+  if (!worker_) return false;
+  // A damaged payload is only found by reading it. Found during the install,
+  // it would leave an empty product registered; found here, the package step
+  // refuses the package while nothing has changed.
+  const HANDLE either[] = {checked_, worker_};
+  WaitForMultipleObjects(2, either, FALSE, INFINITE);
+  if (intact_) return true;
+  // The setup ends at once after a refused package: nothing else would
+  // remove the directory.
+  WaitForSingleObject(worker_, INFINITE);
+  DeleteTree(staging_dir_);
+  staging_dir_.clear();
+  return false;
 }
 
 unsigned __stdcall CFileManager::WorkerMain(void* self) {
@@ -142,6 +156,8 @@ unsigned __stdcall CFileManager::WorkerMain(void* self) {
 int CFileManager::RunWorker() {
   uint8_t* plain = nullptr;
   int code = ReadPayload(module_path_, record_, &plain);
+  if (code == 1) InterlockedExchange(&intact_, 1);
+  SetEvent(checked_);
   if (code != 1) return code;
   if (ExtractBuffer(module_path_.c_str(), plain, record_.length, staging_dir_.c_str(), this) < 0) {
     code = kWorkerFailed;

@@ -27,7 +27,10 @@ class IFileManager {
   // more == 0: nothing yet, ask again. False: the end, or a name that does not
   // fit `capacity` (it is consumed).
   virtual bool GetNextFile(wchar_t* name, int capacity, int* index, int* total, int* more) = 0;
-  // Chooses the staging directory and starts the worker.
+  // Chooses the staging directory, starts the worker and waits until it has
+  // read the payload and checked its digest. False when the payload is
+  // damaged: nothing has been extracted then, and the setup can refuse the
+  // package before it changes anything.
   virtual bool Start() = 0;
   // Asks the worker to stop; with `wait`, joins it. Always true.
   virtual bool Stop(bool wait) = 0;
@@ -93,6 +96,8 @@ class CFileManager : public IFileManager, public Extract7z::IExtractCallback {
   volatile LONG finished_ = 0;
   int result_ = 0;
   HANDLE event_ = nullptr;
+  HANDLE checked_ = nullptr;  // set once the worker has checked the payload
+  volatile LONG intact_ = 0;
   volatile LONG stop_ = 0;
   volatile LONG end_reported_ = 0;
   int worker_code_ = 0;

@@ -14,7 +14,7 @@ namespace {
 constexpr DWORD kWriteBlock = 4096;
 // Not ".tmp": an expanded directory holds files in use for the rest of the
 // run, deleted at the next restart, so the clean-up of stale staging
-// directories must never take it (and free its name) before then.
+// directories takes it only when no deletion at restart names it.
 constexpr wchar_t kExpandedSuffix[] = L".lib";
 
 struct CabinetContext {

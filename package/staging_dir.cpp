@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <cwctype>
+#include <vector>
 
 #include "base/scoped_handle.h"
 #include "package/temp_workspace.h"
@@ -19,20 +20,6 @@ constexpr int kNameTries = 10;
 // directories live where ordinary users may create files, and nobody else may
 // plant or swap anything in them.
 constexpr wchar_t kStagingSddl[] = L"D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)";
-
-// "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}.tmp", as NewGuidText makes it.
-bool IsTempDirectoryName(const wchar_t* name) {
-  constexpr size_t kGuidChars = 38;
-  if (wcslen(name) != kGuidChars + 4 || name[0] != L'{' || name[kGuidChars - 1] != L'}' ||
-      _wcsicmp(name + kGuidChars, L".tmp") != 0) {
-    return false;
-  }
-  for (size_t i = 1; i + 1 < kGuidChars; ++i) {
-    const bool dash = i == 9 || i == 14 || i == 19 || i == 24;
-    if (dash ? name[i] != L'-' : !iswxdigit(name[i])) return false;
-  }
-  return true;
-}
 
 // Owner and access list of an open directory, as stored on the volume.
 struct StoredSecurity {
@@ -75,6 +62,31 @@ HANDLE OpenDirectoryNoFollow(const std::wstring& path) {
   return CreateFileW(path.c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES,
                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                      FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+}
+
+// Whether the pending rename list holds an entry for `path` itself.
+bool PendingAtRestart(const std::wstring& path) {
+  HKEY key;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager", 0, KEY_QUERY_VALUE,
+                    &key) != ERROR_SUCCESS) {
+    return false;
+  }
+  std::vector<wchar_t> list;
+  DWORD bytes = 0;
+  LONG status = ERROR_MORE_DATA;
+  for (int attempt = 0; attempt < 10 && status == ERROR_MORE_DATA; ++attempt) {
+    list.assign(bytes / sizeof(wchar_t) + 2, L'\0');
+    bytes = static_cast<DWORD>((list.size() - 2) * sizeof(wchar_t));
+    status = RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr,
+                              reinterpret_cast<BYTE*>(list.data()), &bytes);
+  }
+  RegCloseKey(key);
+  if (status != ERROR_SUCCESS) return false;
+  // Sources carry the four-character native prefix ("\??\").
+  for (const wchar_t* entry = list.data(); *entry; entry += wcslen(entry) + 1) {
+    if (wcslen(entry) > 4 && _wcsicmp(entry + 4, path.c_str()) == 0) return true;
+  }
+  return false;
 }
 
 bool ProcessStart(FILETIME* start) {
@@ -154,7 +166,13 @@ int RemoveStaleStaging(const std::wstring& staging_base, const std::wstring& ref
   if (find == INVALID_HANDLE_VALUE) return 0;
   do {
     const std::wstring path = prefix + data.cFileName;
-    if (!IsTempDirectoryName(data.cFileName) || _wcsicmp(path.c_str(), reference.c_str()) == 0) continue;
+    // An unpacked library's directory that waits for the restart keeps its
+    // name until then; one never scheduled was left by a run killed while it
+    // unpacked, and nothing else would remove it.
+    const bool stale_name =
+        IsGuidName(data.cFileName, L".tmp") ||
+        (IsGuidName(data.cFileName, L".lib") && !PendingAtRestart(path));
+    if (!stale_name || _wcsicmp(path.c_str(), reference.c_str()) == 0) continue;
     base::ScopedHandle dir(OpenDirectoryNoFollow(path));
     BY_HANDLE_FILE_INFORMATION info;
     StoredSecurity theirs;

@@ -31,10 +31,11 @@ bool CreateProtectedDirectoryIn(const std::wstring& base, std::wstring* created,
 bool StagingBase(std::wstring* base);
 
 // Removes the "{guid}.tmp" directories in `base` that an earlier, killed run
-// of the setup left behind: created before this process started, and with
-// the same owner and access list as `reference` (a directory this run just
-// made with CreateProtectedDirectory). Anything else is left alone. Returns
-// how many were removed.
+// of the setup left behind, and the "{guid}.lib" ones whose deletion at
+// restart was never recorded (the run was killed while it unpacked): created
+// before this process started, and with the same owner and access list as
+// `reference` (a directory this run just made with CreateProtectedDirectory).
+// Anything else is left alone. Returns how many were removed.
 int RemoveStaleStaging(const std::wstring& base, const std::wstring& reference);
 
 }  // namespace package

@@ -4,6 +4,7 @@
 #include <shlwapi.h>
 
 #include <cwchar>
+#include <cwctype>
 
 #include "base/scoped_handle.h"
 
@@ -256,6 +257,32 @@ bool CreateDirectories(const std::wstring& dir, std::vector<std::wstring>* creat
   return IsDirectory(dir);
 }
 
+bool IsGuidName(const wchar_t* name, const wchar_t* suffix) {
+  constexpr size_t kGuidChars = 38;
+  if (wcslen(name) != kGuidChars + wcslen(suffix) || name[0] != L'{' || name[kGuidChars - 1] != L'}' ||
+      _wcsicmp(name + kGuidChars, suffix) != 0) {
+    return false;
+  }
+  for (size_t i = 1; i + 1 < kGuidChars; ++i) {
+    const bool dash = i == 9 || i == 14 || i == 19 || i == 24;
+    if (dash ? name[i] != L'-' : !iswxdigit(name[i])) return false;
+  }
+  return true;
+}
+
+int RemoveProbeLeftovers(const std::wstring& dir) {
+  int removed = 0;
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW(Join(dir, std::wstring(L"{*}") + kProbeSuffix).c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return 0;
+  do {
+    if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !IsGuidName(data.cFileName, kProbeSuffix)) continue;
+    if (DeleteFileW(Join(dir, data.cFileName).c_str())) ++removed;
+  } while (FindNextFileW(find, &data));
+  FindClose(find);
+  return removed;
+}
+
 bool ProbeWritable(const std::wstring& dir, DWORD* error) {
   DWORD failure = ERROR_SUCCESS;
   std::vector<std::wstring> created;
@@ -267,7 +294,7 @@ bool ProbeWritable(const std::wstring& dir, DWORD* error) {
   bool written = false;
   if (failure == ERROR_SUCCESS && !NewGuidText(&guid)) failure = ERROR_GEN_FAILURE;
   if (failure == ERROR_SUCCESS) {
-    std::wstring probe = Join(dir, guid + L".tf");
+    std::wstring probe = Join(dir, guid + kProbeSuffix);
     {
       base::ScopedHandle file(CreateFileW(probe.c_str(), GENERIC_WRITE, FILE_SHARE_WRITE,
                                           nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,

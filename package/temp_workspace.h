@@ -27,6 +27,17 @@ bool NewTempPath(std::wstring* out);
 // directory longer than MAX_PATH. Nothing is created.
 bool NewTempPathIn(const std::wstring& dir, const wchar_t* extra, std::wstring* out);
 
+// Whether `name` is a GUID text as NewGuidText makes it (digits of either
+// case) followed by `suffix`.
+bool IsGuidName(const wchar_t* name, const wchar_t* suffix);
+
+// The write probe's file: "<dir>\{guid}.tf".
+constexpr wchar_t kProbeSuffix[] = L".tf";
+
+// Removes probe files that a run ended during its write probe left directly
+// in `dir`. Returns how many went.
+int RemoveProbeLeftovers(const std::wstring& dir);
+
 // Whether a file can be created and written in `dir`. Missing directories are
 // created for the test and removed again; no probe file is left behind. On
 // failure `*error` (optional) receives the Win32 error of the failed step.

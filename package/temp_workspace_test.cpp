@@ -1,5 +1,6 @@
 #include "package/temp_workspace.h"
 #include "package/link_test_util.h"
+#include "package/pending_test_util.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -13,9 +14,6 @@
 
 namespace package {
 namespace {
-
-const wchar_t kSessionManager[] = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager";
-const wchar_t kPendingValue[] = L"PendingFileRenameOperations";
 
 bool Exists(const std::wstring& path) {
   return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -34,20 +32,7 @@ base::ScopedHandle HoldOpen(const std::wstring& path, DWORD share) {
                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
-// Reads PendingFileRenameOperations as raw bytes; false when it is absent.
-bool ReadPending(std::vector<BYTE>* data) {
-  base::ScopedRegKey key;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_QUERY_VALUE, key.Receive()) !=
-      ERROR_SUCCESS)
-    return false;
-  DWORD size = 0;
-  if (RegQueryValueExW(key.Get(), kPendingValue, nullptr, nullptr, nullptr, &size) !=
-      ERROR_SUCCESS)
-    return false;
-  data->resize(size);
-  return RegQueryValueExW(key.Get(), kPendingValue, nullptr, nullptr, data->data(), &size) ==
-         ERROR_SUCCESS;
-}
+using pending_test::ReadPending;
 
 bool PendingMentions(const std::wstring& path) {
   std::vector<BYTE> data;
@@ -72,7 +57,6 @@ bool MakeDirectoryLink(const std::wstring& target, const std::wstring& link) {
 class TempWorkspaceTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    had_pending_ = ReadPending(&saved_pending_);
     wchar_t temp[MAX_PATH + 1];
     ASSERT_GT(GetTempPathW(MAX_PATH + 1, temp), 0u);
     ASSERT_TRUE(NewTempPathIn(temp, nullptr, &root_));
@@ -86,24 +70,13 @@ class TempWorkspaceTest : public ::testing::Test {
       DeleteFileW(p.c_str());
     }
     DeleteTree(root_);
-    base::ScopedRegKey key;
-    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_SET_VALUE,
-                            key.Receive()),
-              ERROR_SUCCESS);
-    if (had_pending_) {
-      RegSetValueExW(key.Get(), kPendingValue, 0, REG_MULTI_SZ, saved_pending_.data(),
-                     static_cast<DWORD>(saved_pending_.size()));
-    } else {
-      RegDeleteValueW(key.Get(), kPendingValue);
-    }
   }
   std::wstring Path(const wchar_t* relative) const { return root_ + L"\\" + relative; }
 
+  pending_test::ScopedPendingRenames pending_;  // put back last, after the files
   std::wstring root_;
   std::vector<base::ScopedHandle> handles_;
   std::vector<std::wstring> moved_;
-  bool had_pending_ = false;
-  std::vector<BYTE> saved_pending_;
 };
 
 // Hands out GUIDs 1, 2, 3, ... so that tests know every name in advance.

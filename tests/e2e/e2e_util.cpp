@@ -2,7 +2,10 @@
 
 #include <objbase.h>
 #include <shellapi.h>
+#include <shlobj.h>
 
+#include <fstream>
+#include <sstream>
 #include <vector>
 
 namespace e2e {
@@ -155,8 +158,10 @@ TempDir::TempDir() {
   CreateDirectoryW(path_.c_str(), nullptr);
 }
 
-TempDir::~TempDir() {
-  std::wstring from = path_;
+TempDir::~TempDir() { RemoveTree(path_); }
+
+void RemoveTree(const std::wstring& path) {
+  std::wstring from = path;
   from.push_back(L'\0');
   from.push_back(L'\0');
   SHFILEOPSTRUCTW op = {};
@@ -164,6 +169,57 @@ TempDir::~TempDir() {
   op.pFrom = from.c_str();
   op.fFlags = FOF_NO_UI;
   SHFileOperationW(&op);
+}
+
+std::wstring ReadRegString(HKEY root, const wchar_t* key, const wchar_t* name, REGSAM view) {
+  HKEY opened;
+  if (RegOpenKeyExW(root, key, 0, KEY_READ | view, &opened) != ERROR_SUCCESS) return L"<missing>";
+  wchar_t buf[2048] = {};
+  DWORD size = sizeof(buf) - sizeof(wchar_t);
+  const LONG status = RegGetValueW(opened, nullptr, name, RRF_RT_REG_SZ, nullptr, buf, &size);
+  RegCloseKey(opened);
+  return status == ERROR_SUCCESS ? buf : L"<missing>";
+}
+
+std::string ReadAll(const std::wstring& path) {
+  std::ifstream in(path.c_str(), std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return in ? out.str() : std::string("<unreadable>");
+}
+
+std::vector<std::wstring> Names(const std::wstring& pattern) {
+  std::vector<std::wstring> names;
+  WIN32_FIND_DATAW fd;
+  HANDLE h = FindFirstFileW(pattern.c_str(), &fd);
+  if (h == INVALID_HANDLE_VALUE) return names;
+  do {
+    if (wcscmp(fd.cFileName, L".") && wcscmp(fd.cFileName, L"..")) names.push_back(fd.cFileName);
+  } while (FindNextFileW(h, &fd));
+  FindClose(h);
+  return names;
+}
+
+void ListFiles(const std::wstring& dir, const std::wstring& prefix, std::vector<std::wstring>* out) {
+  WIN32_FIND_DATAW fd;
+  HANDLE h = FindFirstFileW((dir + L"\\*").c_str(), &fd);
+  if (h == INVALID_HANDLE_VALUE) return;
+  do {
+    const std::wstring name = fd.cFileName;
+    if (name == L"." || name == L"..") continue;
+    if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      ListFiles(dir + L"\\" + name, prefix + name + L"\\", out);
+    } else {
+      out->push_back(prefix + name);
+    }
+  } while (FindNextFileW(h, &fd));
+  FindClose(h);
+}
+
+std::wstring Folder(int csidl) {
+  wchar_t path[MAX_PATH] = {};
+  SHGetFolderPathW(nullptr, csidl, nullptr, 0, path);
+  return path;
 }
 
 bool FileExists(const std::wstring& path) {

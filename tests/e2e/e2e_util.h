@@ -68,6 +68,19 @@ class TempDir {
 };
 
 bool FileExists(const std::wstring& path);
+// Removes a file or a directory with its contents; a missing one is fine.
+void RemoveTree(const std::wstring& path);
+
+// A REG_SZ value, or "<missing>".
+std::wstring ReadRegString(HKEY root, const wchar_t* key, const wchar_t* name, REGSAM view = 0);
+// A file's bytes, or "<unreadable>".
+std::string ReadAll(const std::wstring& path);
+// Names of the entries matching `pattern` ("C:\\dir\\*"), without "." and "..".
+std::vector<std::wstring> Names(const std::wstring& pattern);
+// Relative paths (after `prefix`) of every file below `dir`.
+void ListFiles(const std::wstring& dir, const std::wstring& prefix, std::vector<std::wstring>* out);
+// A shell folder (CSIDL_...).
+std::wstring Folder(int csidl);
 
 // Holds the setup's mutex and a window of the setup's class, as a running
 // setup does, and counts the activation requests (0x1400) it receives.

@@ -27,45 +27,10 @@ constexpr wchar_t kUninstallKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersi
 
 using e2e::Widen;
 
-std::wstring ReadRegString(HKEY root, const wchar_t* key, const wchar_t* name, REGSAM view = 0) {
-  HKEY opened;
-  if (RegOpenKeyExW(root, key, 0, KEY_READ | view, &opened) != ERROR_SUCCESS) return L"<missing>";
-  wchar_t buf[2048] = {};
-  DWORD size = sizeof(buf) - sizeof(wchar_t);
-  const LONG status = RegGetValueW(opened, nullptr, name, RRF_RT_REG_SZ, nullptr, buf, &size);
-  RegCloseKey(opened);
-  return status == ERROR_SUCCESS ? buf : L"<missing>";
-}
-
-std::string ReadAll(const std::wstring& path) {
-  std::ifstream in(path.c_str(), std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return in ? out.str() : std::string("<unreadable>");
-}
-
-// Relative paths of every file below `dir`.
-void ListFiles(const std::wstring& dir, const std::wstring& prefix, std::vector<std::wstring>* out) {
-  WIN32_FIND_DATAW fd;
-  HANDLE h = FindFirstFileW((dir + L"\\*").c_str(), &fd);
-  if (h == INVALID_HANDLE_VALUE) return;
-  do {
-    const std::wstring name = fd.cFileName;
-    if (name == L"." || name == L"..") continue;
-    if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      ListFiles(dir + L"\\" + name, prefix + name + L"\\", out);
-    } else {
-      out->push_back(prefix + name);
-    }
-  } while (FindNextFileW(h, &fd));
-  FindClose(h);
-}
-
-std::wstring Folder(int csidl) {
-  wchar_t path[MAX_PATH] = {};
-  SHGetFolderPathW(nullptr, csidl, nullptr, 0, path);
-  return path;
-}
+using e2e::Folder;
+using e2e::ListFiles;
+using e2e::ReadAll;
+using e2e::ReadRegString;
 
 // What the sample product writes into the common application data folder.
 std::string SampleLog(const wchar_t* name) {

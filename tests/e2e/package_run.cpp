@@ -11,14 +11,7 @@ std::wstring PackagePath() { return ThisDir() + L"..\\package\\Install.exe"; }
 std::vector<std::wstring> StagingDirs() {
   wchar_t common[MAX_PATH];
   GetEnvironmentVariableW(L"ALLUSERSPROFILE", common, MAX_PATH);
-  std::vector<std::wstring> found;
-  WIN32_FIND_DATAW fd;
-  HANDLE h = FindFirstFileW((std::wstring(common) + L"\\{*}.tmp").c_str(), &fd);
-  if (h == INVALID_HANDLE_VALUE) return found;
-  do found.push_back(fd.cFileName);
-  while (FindNextFileW(h, &fd));
-  FindClose(h);
-  return found;
+  return Names(std::wstring(common) + L"\\{*}.tmp");
 }
 
 std::wstring PendingRenames() {

@@ -14,6 +14,10 @@ request to DIR/requests.log. A path may begin with a behaviour:
                           connection (a download that fails under Wine too,
                           whose URL Moniker reports HTTP errors as success)
 
+A request whose path contains every line of the file DIR/hold is logged, then
+held unanswered while that file exists (at most a minute): a test can stop the
+client at the moment it waits on that request.
+
 With --answer-all a path that names no file is answered 200 with a short body
 (an endpoint that only collects requests, like the statistics server).
 """
@@ -42,8 +46,22 @@ class Handler(http.server.BaseHTTPRequestHandler):
             with open(os.path.join(self.root, "requests.log"), "a") as log:
                 log.write("GET %s\n" % self.path)
 
+    def _hold(self):
+        hold = os.path.join(self.root, "hold")
+        try:
+            with open(hold) as f:
+                needles = [line.strip() for line in f if line.strip()]
+        except OSError:
+            return
+        if not needles or not all(n in self.path for n in needles):
+            return
+        deadline = time.time() + 60
+        while os.path.exists(hold) and time.time() < deadline:
+            time.sleep(0.02)
+
     def do_GET(self):
         self._record()
+        self._hold()
         parts = self.path.split("?", 1)[0].lstrip("/").split("/")
         behaviour, arg = None, 0
         if len(parts) > 2 and parts[0] in ("status", "stall", "hang", "drop"):
