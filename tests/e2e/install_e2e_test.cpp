@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "package/pending_test_util.h"
 #include "tests/e2e/e2e_util.h"
 #include "tests/e2e/package_run.h"
 #include "tests/e2e/unix_side.h"
@@ -22,8 +23,8 @@ using e2e::HasAction;
 using e2e::Quote;
 
 constexpr wchar_t kInstallDir[] = L"C:\\PelorixE2E";
-constexpr wchar_t kProductKey[] = L"SOFTWARE\\Pelorix";
-constexpr wchar_t kUninstallKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pelorix";
+using e2e::kProductKey;
+using e2e::kUninstallKey;
 
 using e2e::Widen;
 
@@ -301,20 +302,8 @@ TEST(SilentInstall, DriveFullDuringStagingOrPlacementFailsCleanlyAndTheNextRunCo
 // below in one prefix, ends every process and restarts the prefix with
 // wineboot -r between them.
 constexpr wchar_t kHeldFile[] = L"Utils\\engine\\engine.bin";
-constexpr wchar_t kSessionManager[] = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager";
 // Another program's entry: delete a file of its own at the restart.
 constexpr wchar_t kOtherEntry[] = L"\\??\\C:\\OtherProgram\\leftover.tmp";
-
-std::wstring PendingRenames() {
-  HKEY key;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_READ, &key) != ERROR_SUCCESS) return L"";
-  std::vector<wchar_t> value(65536);
-  DWORD size = static_cast<DWORD>(value.size() * sizeof(wchar_t));
-  const LONG status = RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr,
-                                       reinterpret_cast<BYTE*>(value.data()), &size);
-  RegCloseKey(key);
-  return status == ERROR_SUCCESS ? std::wstring(value.data(), size / sizeof(wchar_t)) : L"";
-}
 
 TEST(RestartPhase, DISABLED_InstallOverAHeldFileLeavesItToTheRestart) {
   ASSERT_TRUE(CreateDirectoryW(L"C:\\OtherProgram", nullptr));
@@ -322,8 +311,8 @@ TEST(RestartPhase, DISABLED_InstallOverAHeldFileLeavesItToTheRestart) {
   // The other program's pair (delete: an empty target), as it wrote it.
   const std::wstring other = std::wstring(kOtherEntry) + L'\0' + L'\0';
   HKEY key;
-  ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_SET_VALUE, &key), ERROR_SUCCESS);
-  RegSetValueExW(key, L"PendingFileRenameOperations", 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(other.c_str()),
+  ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, pending_test::kSessionManager, 0, KEY_SET_VALUE, &key), ERROR_SUCCESS);
+  RegSetValueExW(key, pending_test::kPendingValue, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(other.c_str()),
                  static_cast<DWORD>((other.size() + 1) * sizeof(wchar_t)));
   RegCloseKey(key);
 
@@ -332,7 +321,9 @@ TEST(RestartPhase, DISABLED_InstallOverAHeldFileLeavesItToTheRestart) {
   const std::wstring held = std::wstring(kInstallDir) + L"\\" + kHeldFile;
   std::ofstream(held.c_str(), std::ios::binary | std::ios::trunc) << "older edition";
   HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, L"PelorixRestartReady");
+  // Never set: the holder lets go when the restart ends it.
   HANDLE release = CreateEventW(nullptr, TRUE, FALSE, L"PelorixRestartRelease");
+  ASSERT_NE(release, nullptr);
   DWORD holder_pid = 0;
   HANDLE holder = e2e::Launch(Quote(e2e::BuiltFile(L"file_holder.exe")) + L" " + Quote(held) +
                                   L" r PelorixRestartReady PelorixRestartRelease",
@@ -342,16 +333,17 @@ TEST(RestartPhase, DISABLED_InstallOverAHeldFileLeavesItToTheRestart) {
 
   ASSERT_TRUE(HasAction(RunSilent(L"--nostart").requests, "install_success"));
   EXPECT_EQ(ReadAll(held), "older edition") << "held open: replaced only at the restart";
-  const std::wstring pending = PendingRenames();
-  EXPECT_EQ(pending.compare(0, other.size(), other), 0) << "the other program's entry comes first, unchanged";
-  EXPECT_NE(pending.find(std::wstring(L"!\\??\\") + held), std::wstring::npos) << "the new file waits for the restart";
+  const std::wstring pending = e2e::PendingRenames();
+  const std::wstring other_shown = std::wstring(kOtherEntry) + L"||";  // terminators shown as "|"
+  EXPECT_EQ(pending.compare(0, other_shown.size(), other_shown), 0) << "the other program's entry comes first, unchanged";
+  EXPECT_NE(pending.find(L"|!\\??\\" + held + L"|"), std::wstring::npos) << "the new file waits for the restart";
   // The holder goes with the restart, as the product would.
   CloseHandle(holder);
 }
 
 TEST(RestartPhase, DISABLED_AfterTheRestartTheTreeIsWhole) {
   ExpectTreeInstalled();
-  const std::wstring pending = PendingRenames();
+  const std::wstring pending = e2e::PendingRenames();
   EXPECT_EQ(pending.find(kInstallDir), std::wstring::npos) << "nothing of the install waits any more";
   EXPECT_FALSE(e2e::FileExists(L"C:\\OtherProgram\\leftover.tmp")) << "the other program's entry was carried out";
 }

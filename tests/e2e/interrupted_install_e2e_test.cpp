@@ -26,8 +26,8 @@ using e2e::ReadRegString;
 using e2e::Widen;
 
 constexpr wchar_t kInstallDir[] = L"C:\\PelorixKill";
-constexpr wchar_t kProductKey[] = L"SOFTWARE\\Pelorix";
-constexpr wchar_t kUninstallKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pelorix";
+using e2e::kProductKey;
+using e2e::kUninstallKey;
 constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr wchar_t kSessionManager[] = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager";
 // Another program's pending renames: a deletion and a replacement.
@@ -308,7 +308,9 @@ TEST(InterruptedInstall, NextRunLeavesWhatACleanInstallLeaves) {
     printf("%-44s %s: %s\n", point.name, reached ? "hit   " : "missed",
            diffs.empty() ? "repaired" : diffs[0].c_str());
     for (size_t i = 1; i < diffs.size() && i < 4; ++i) printf("%54s %s\n", "", diffs[i].c_str());
-    if (!point.may_miss) EXPECT_TRUE(reached) << point.name;
+    if (!point.may_miss) {
+      EXPECT_TRUE(reached) << point.name;
+    }
     EXPECT_TRUE(diffs.empty()) << point.name << ": " << diffs.size() << " differences, first: " << diffs[0];
   }
   printf("kill points: %zu tried, %d hit, %d not repaired\n", sizeof(points) / sizeof(points[0]), hit, failed);

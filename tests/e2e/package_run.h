@@ -9,6 +9,10 @@
 
 namespace e2e {
 
+// The product's keys under HKLM (32-bit view).
+constexpr wchar_t kProductKey[] = L"SOFTWARE\\Pelorix";
+constexpr wchar_t kUninstallKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pelorix";
+
 // The signed package the build made.
 std::wstring PackagePath();
 // Names of the staging directories ("{guid}.tmp") in the common application data folder.

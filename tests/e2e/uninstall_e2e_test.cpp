@@ -25,7 +25,7 @@ using e2e::Widen;
 // the registration writes the uninstaller's path unquoted all the same.
 constexpr wchar_t kInstallDir[] = L"C:\\PelorixE2E";
 constexpr wchar_t kBlankDir[] = L"C:\\Pelorix E2E";
-constexpr wchar_t kUninstallKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pelorix";
+using e2e::kUninstallKey;
 constexpr wchar_t kPendingValue[] = L"\\Control\\Session Manager\\:PendingFileRenameOperations";
 
 // What differs after install, uninstall and restart, and why. Prefixes of
