@@ -151,12 +151,8 @@ TEST(SilentInstall, ReinstallOverTheRunningProductReplacesItAndKeepsChoices) {
   Install first = RunSilent(L"");
   ASSERT_TRUE(first.result.finished);
   // The first install started the product; it holds its program open.
-  HWND product = nullptr;
-  for (int i = 0; i < 100 && !product; ++i, Sleep(100)) product = FindWindowW(L"PelorixMainWndClassName", nullptr);
-  ASSERT_NE(product, nullptr) << "the product was started";
-  DWORD product_pid = 0;
-  GetWindowThreadProcessId(product, &product_pid);
-  HANDLE product_process = OpenProcess(SYNCHRONIZE, FALSE, product_pid);
+  HANDLE product_process = e2e::OpenRunningProduct();
+  ASSERT_NE(product_process, nullptr) << "the product was started";
   const std::wstring first_date = ReadRegString(HKEY_LOCAL_MACHINE, kProductKey, L"InstallDate");
   Sleep(1100);
 

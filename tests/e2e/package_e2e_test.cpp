@@ -177,7 +177,9 @@ TEST(Package, DamagedPackagesChangeNothing) {
     printf("%-40s start=%d fail=%s install_success=%d placed=%d registered=%d staging left=%d\n", d.what,
            HasAction(requests, "start"), fail.c_str(), HasAction(requests, "install_success"), placed, registered,
            new_staging);
-    if (d.outcome != kNotAnImage) EXPECT_EQ(r.exit_code, 0u) << d.what;
+    if (d.outcome != kNotAnImage) {
+      EXPECT_EQ(r.exit_code, 0u) << d.what;
+    }
     EXPECT_EQ(HasAction(requests, "start"), d.outcome != kNotAnImage) << d.what;
     EXPECT_EQ(fail, d.outcome == kRefused5 ? "5" : d.outcome == kRefused8 ? "8" : "none") << d.what;
     EXPECT_EQ(placed, d.outcome == kInstalls) << d.what;

@@ -52,4 +52,13 @@ bool HasAction(const std::vector<std::string>& lines, const std::string& action,
 
 std::string UniquePid(const char* what) { return std::string(what) + std::to_string(GetTickCount()); }
 
+HANDLE OpenRunningProduct() {
+  HWND product = nullptr;
+  for (int i = 0; i < 100 && !product; ++i, Sleep(100)) product = FindWindowW(L"PelorixMainWndClassName", nullptr);
+  if (!product) return nullptr;
+  DWORD pid = 0;
+  GetWindowThreadProcessId(product, &pid);
+  return OpenProcess(SYNCHRONIZE, FALSE, pid);
+}
+
 }  // namespace e2e

@@ -23,6 +23,9 @@ std::wstring PendingRenames();
 std::vector<std::string> StatRequests(const std::wstring& www, const std::string& pid);
 // Whether a request reports `action` and contains `more`.
 bool HasAction(const std::vector<std::string>& lines, const std::string& action, const std::string& more = "");
+// The running sample product's process (opened for SYNCHRONIZE), found by its
+// main window within ten seconds; null when none shows up. The caller closes it.
+HANDLE OpenRunningProduct();
 // A channel id no earlier run used.
 std::string UniquePid(const char* what);
 

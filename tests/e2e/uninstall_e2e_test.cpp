@@ -335,13 +335,8 @@ TEST(Uninstall, EndsTheRunningProductAndLeavesWhatIsHeldToTheRestart) {
   ASSERT_EQ(Install(kInstallDir, L""), 0u);
   const std::wstring link = std::wstring(kInstallDir) + L"\\Log\\user_link";
   ASSERT_TRUE(link_test::MakeLink(user_folder, link)) << "needs Wine or Windows";
-  HWND product = nullptr;
-  for (int i = 0; i < 100 && !product; ++i, Sleep(100)) product = FindWindowW(L"PelorixMainWndClassName", nullptr);
-  ASSERT_NE(product, nullptr) << "the install started the product";
-  DWORD product_pid = 0;
-  GetWindowThreadProcessId(product, &product_pid);
-  HANDLE product_process = OpenProcess(SYNCHRONIZE, FALSE, product_pid);
-  ASSERT_NE(product_process, nullptr);
+  HANDLE product_process = e2e::OpenRunningProduct();
+  ASSERT_NE(product_process, nullptr) << "the install started the product";
   // Held as a virus scanner or an editor would: readers welcome, no deleting.
   const std::wstring held_file = std::wstring(kInstallDir) + L"\\Themes\\Default Blue\\skin.pak";
   HANDLE held = CreateFileW(held_file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
