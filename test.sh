@@ -14,4 +14,6 @@ fi
 # the Wine templates first keeps their one-off cost out of it.
 "$top/tests/wine/warm_templates.sh"
 cd "${PELORIX_BUILD_DIR:-$top/build}"
-ctest -j "${PELORIX_JOBS:-2}" --timeout 300 "$@"
+# On a loopback of the run's own, a port held by anything else on this
+# machine cannot stop the test servers.
+"$top/tests/support/own_loopback.sh" ctest -j "${PELORIX_JOBS:-2}" --timeout 300 "$@"

@@ -57,10 +57,20 @@ template_prefix() {
   echo "$dir"
 }
 
-# A prefix shared by the tests that do not need a clean machine.
+# The network namespace this shell runs in, as a name part.
+net_namespace_tag() {
+  local ns
+  ns=$(readlink /proc/self/ns/net 2>/dev/null) || ns=none
+  printf 'net%s' "${ns//[!0-9]/}"
+}
+
+# A prefix shared by the tests that do not need a clean machine. One per
+# network namespace: Wine makes its sockets in the wineserver, so a persistent
+# server started by a test run inside its own loopback (tests/support/
+# own_loopback.sh) would connect a later run's programs to that namespace.
 shared_prefix() {
   local arch=$1 winver=$2
-  local dir="$WINE_ROOT/shared-$WINE_TAG-win$arch-$winver"
+  local dir="$WINE_ROOT/shared-$WINE_TAG-win$arch-$winver-$(net_namespace_tag)"
   if [ ! -f "$dir/.ready" ]; then
     local tmpl
     tmpl=$(template_prefix "$arch" "$winver")
