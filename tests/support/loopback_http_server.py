@@ -133,7 +133,9 @@ def start(args):
     # Another server on the port (another build's tests) would take our
     # requests and make the tests fail for no reason of theirs: say so.
     if port_in_use(args.port):
-        print("port %d is already in use" % args.port, file=sys.stderr)
+        print("port %d on 127.0.0.1 is already in use by another program: run the tests "
+              "through ./test.sh, which gives them a loopback of their own, or configure "
+              "other test ports (README)" % args.port, file=sys.stderr)
         return 1
     # Each test run publishes into its own folder; earlier runs' are dropped.
     shutil.rmtree(args.root, ignore_errors=True)
