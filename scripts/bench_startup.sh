@@ -22,6 +22,7 @@
 # prints every round, the medians and the ratios.
 #
 #   ROUNDS=9 scripts/bench_startup.sh
+#   OTHER_SETUP=old/Install.exe scripts/bench_startup.sh   # one more row
 set -euo pipefail
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${PELORIX_BUILD_DIR:-$top/build}
@@ -35,6 +36,7 @@ done
 cmake --build "$build" --target setup_package bench_startup_plain >/dev/null
 setup=$build/package/Install.exe
 plain=$build/bin/bench_startup_plain.exe
+other_setup=${OTHER_SETUP:+$(realpath "$OTHER_SETUP")}
 
 # shellcheck source=tests/ui_e2e/ui_driver_lib.sh
 . "$top/tests/ui_e2e/ui_driver_lib.sh"
@@ -112,6 +114,10 @@ titles=('^Plain$' '^Plain$' 'BenchPeer' 'BenchPeer' '^Pelorix$')
 points=('w/2 h/2' 'w/2 h/2' '40 h/2' '40 h/2' '350 314')  # ours: the "立即安装" button
 commands=("$plain" "$plain --com --common-controls --layered-gdiplus"
   "$work/peer-nsis.exe" "$work/peer-inno.exe" "$setup")
+# OTHER_SETUP=<Install.exe of another build> adds its wizard as one more row.
+if [ -n "${OTHER_SETUP:-}" ]; then
+  labels+=(other) titles+=('^Pelorix$') points+=('350 314') commands+=("$other_setup")
+fi
 
 end_row() {  # pid title: ends the run hard (Inno's wizard is a child process)
   local wpid

@@ -128,6 +128,7 @@ int RunSetup(HMODULE module, HMODULE /*ignored*/, const wchar_t* command_line, i
 
   CommandParser()->Parse(command_line);
   SetSilent(CommandParser()->IsSilent());
+  if (!IsSilent()) DecodeUiImagesAhead();
 
   const base::NtVersion& version = base::CurrentNtVersion();
   if (version.major == 5 && version.minor == 1) SetLegacySystem(true);
