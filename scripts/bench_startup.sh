@@ -27,6 +27,7 @@ set -euo pipefail
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${PELORIX_BUILD_DIR:-$top/build}
 rounds=${ROUNDS:-9}
+# shellcheck source=scripts/deps.env
 . "$top/scripts/deps.env"
 iscc=$DEPS_DIR/npm-inno/node_modules/innosetup/bin/ISCC.exe
 for tool in makensis xdotool xdpyinfo gcc wine python3; do
@@ -197,13 +198,20 @@ for i in $(seq 0 $((rows - 1))); do
 done
 printf '%-6s' median; printf ' %12s' "${med[@]}"; printf '\n\n'
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", a / b}'; }
+# Ratios are medians of the per-round ratios: drift of the machine's load
+# between rounds hits both sides of each.
+round_ratio() {  # row, reference row
+  local r
+  # shellcheck disable=SC2046
+  median $(for r in $(seq "$rounds"); do ratio "${ms[$r,$1]}" "${ms[$r,$2]}"; echo; done)
+}
+rr=()
 echo "| program | median ms | against plain | against ingredients |"
 echo "|---|---:|---:|---:|"
 for i in $(seq 0 $((rows - 1))); do
-  printf '| %s | %s | %s | %s |\n' "${labels[$i]}" "${med[i]}" "$(ratio "${med[i]}" "${med[0]}")" \
-    "$(ratio "${med[i]}" "${med[1]}")"
+  rr[i]=$(round_ratio "$i" 1)
+  printf '| %s | %s | %.2f | %.2f |\n' "${labels[$i]}" "${med[i]}" "$(round_ratio "$i" 0)" "${rr[i]}"
 done
 echo
-echo "goal: wizard before NSIS and Inno, and within 1.2x of ingredients:" \
-  "wizard/ingredients = $(ratio "${med[4]}" "${med[1]}")x," \
-  "wizard/NSIS = $(ratio "${med[4]}" "${med[2]}")x, wizard/Inno = $(ratio "${med[4]}" "${med[3]}")x"
+printf 'goal: the wizard before NSIS and Inno, and within 1.2x of ingredients: wizard/ingredients %.2fx, wizard/NSIS %.2fx, wizard/Inno %.2fx\n' \
+  "${rr[4]}" "$(round_ratio 4 2)" "$(round_ratio 4 3)"
