@@ -203,8 +203,7 @@ class CLayerWindowBase : public CWindowImpl<T, CWindow, TWinTraits>,
     RECT client;
     if (!this->GetClientRect(&client)) return false;
     SetLayerTextSmoothing(text_smoothing_);
-    const bool ok = frame_.Compose(client.right, client.bottom, clip, *this);
-    return ok;
+    return frame_.Compose(client.right, client.bottom, clip, *this);
   }
   void DropQueuedRecompositions() {
     MSG pending;
