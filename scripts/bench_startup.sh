@@ -14,8 +14,9 @@
 # watcher polls it): for the plain programs the middle of their window, for our
 # wizard its "立即安装" button, for NSIS and Inno Setup a point inside the
 # welcome image, which is a solid green bitmap of the standard size (164 x 314)
-# for both. Each point lies in what the program paints last of its first
-# screen-full, so the figure is the time until the whole first page is up.
+# for both. Each point lies in the first page's content, not in a frame or
+# background that the system paints first, so the figure is the time until the
+# first page is on the screen.
 # The peers carry a small payload: their size does not weigh on their start.
 #
 # Every round runs every row once, in an order shuffled with a fixed seed;
