@@ -159,10 +159,21 @@ calibrate() {  # row index: where the row's point lies on the screen
 }
 
 run_once() {  # row index -> milliseconds
-  local i=$1 out ms pid
-  # shellcheck disable=SC2086
-  out=$("$watch" "${px[i]}" "${py[i]}" 60000 -- wine ${commands[$i]}) ||
-    { echo "${labels[$i]}: no frame within 60 s" >&2; return 1; }
+  local i=$1 out ms pid rc try
+  for try in 1 2 3; do
+    rc=0
+    # shellcheck disable=SC2086
+    out=$("$watch" "${px[i]}" "${py[i]}" 60000 -- wine ${commands[$i]}) || rc=$?
+    # 2: the point is green before the start (a window of the last run still
+    # fading out): nothing was started, so wait and start again.
+    [ "$rc" = 2 ] || break
+    sleep 1
+  done
+  case $rc in
+    0) ;;
+    1) echo "${labels[$i]}: no frame within 60 s" >&2; return 1 ;;
+    *) echo "${labels[$i]}: the watcher failed ($rc)" >&2; return 1 ;;
+  esac
   read -r ms pid <<<"$out"
   # Ended hard: what is timed is the start, and the next round starts clean.
   end_row "$pid" "${titles[$i]}"
