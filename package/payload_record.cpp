@@ -59,14 +59,16 @@ int ReadPayload(const std::wstring& path, const PayloadRecord& record, uint8_t**
   if (!SetFilePointerEx(file.Get(), at, nullptr, FILE_BEGIN)) return kBadPayload;
   std::unique_ptr<uint8_t, FreeDeleter> buffer(static_cast<uint8_t*>(std::malloc(record.length)));
   if (!buffer) return kFailed;
+  // Each block is hashed as soon as it is read, while it is still in the
+  // cache: the wizard waits for this digest.
+  base::Md5 md5;
   for (uint32_t done = 0; done < record.length;) {
     DWORD read = 0;
     const DWORD wanted = record.length - done < kReadBlock ? record.length - done : kReadBlock;
     if (!ReadFile(file.Get(), buffer.get() + done, wanted, &read, nullptr) || read == 0) return kBadPayload;
+    md5.Update(buffer.get() + done, read);
     done += read;
   }
-  base::Md5 md5;
-  md5.Update(buffer.get(), record.length);
   uint8_t digest[16];
   md5.Final(digest);
   if (std::memcmp(digest, record.digest, 16) != 0) return kBadPayload;

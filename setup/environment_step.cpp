@@ -70,13 +70,13 @@ bool RunEnvironmentStep() {
   return true;
 }
 
-bool RunPackageStep() {
-  if (InstallTask()->PreparePayload(ResourceModule(), kPayloadRecordResource, kPayloadRecordType)) {
-    return true;
-  }
+bool PreparePackage() {
+  return InstallTask()->PreparePayload(ResourceModule(), kPayloadRecordResource, kPayloadRecordType) != FALSE;
+}
+
+void ReportPackageFailure() {
   if (SetupMessageBox(kPackageDamaged, MB_YESNO) == IDYES && kDownloadPageUrl[0] != L'\0') {
     ShellExecuteW(nullptr, L"open", kDownloadPageUrl, nullptr, nullptr, SW_SHOWNORMAL);
   }
   ReportFailure(kStatPackage);
-  return false;
 }

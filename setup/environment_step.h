@@ -12,6 +12,9 @@ std::wstring EnvironmentMessage(int code);
 // runs silently. False ends the setup run.
 bool RunEnvironmentStep();
 
-// Prepares the payload. On failure asks whether to download the setup again
-// and reports the failure. False ends the setup run.
-bool RunPackageStep();
+// The package step in two halves: preparing the payload shows nothing, so it
+// may run on another thread while the wizard is built; a failure then asks
+// whether to download the setup again and reports it. A failed step ends the
+// setup run.
+bool PreparePackage();
+void ReportPackageFailure();

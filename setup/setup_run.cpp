@@ -7,6 +7,7 @@
 
 #include "base/os_version.h"
 #include "base/system_library.h"
+#include "base/thread.h"
 #include "base/window/app_module.h"
 #include "engine/command_parser.h"
 #include "engine/install_task.h"
@@ -64,6 +65,29 @@ void InitStatistics() {
       !debug_file.empty() && IsExistingFile(debug_file) ? debug_file : ModuleFileName(ResourceModule())));
 }
 
+// The package step checks the digest of the whole payload, tens of
+// milliseconds: it runs on a thread of its own while the wizard is built,
+// and the wizard is shown only once it has passed.
+class PackageStep : public base::IThreadCallback {
+ public:
+  void Start() { started_ = thread_.Start(this); }
+  bool Passed() {
+    if (!started_) return PreparePackage();
+    thread_.Join();
+    return passed_;
+  }
+
+ private:
+  unsigned Run() override {
+    passed_ = PreparePackage();
+    return 0;
+  }
+
+  bool passed_ = false;
+  bool started_ = false;
+  base::CXThread thread_;  // last: joined before the flags go
+};
+
 // What happens between passing the version gate and tear-down.
 void RunGuarded(CInstanceMutex& mutex, int show_mode) {
   if (!mutex.AcquireSetupMutex()) {
@@ -77,8 +101,12 @@ void RunGuarded(CInstanceMutex& mutex, int show_mode) {
     Sleep(kEnvironmentFailurePauseMs);
     return;
   }
-  if (!RunPackageStep()) return;
-  RunWizard(show_mode, &mutex);
+  PackageStep package;
+  package.Start();
+  if (!RunWizard(show_mode, ProcessWizardServices(&mutex), [&package] { return package.Passed(); })) {
+    ReportPackageFailure();
+    return;
+  }
   Statistics()->Report(L"end", L"", false);
   // The task lives until the process ends; its staging directory must not.
   InstallTask()->ReleasePayload();
@@ -100,6 +128,7 @@ int RunSetup(HMODULE module, HMODULE /*ignored*/, const wchar_t* command_line, i
 
   CommandParser()->Parse(command_line);
   SetSilent(CommandParser()->IsSilent());
+  if (!IsSilent()) DecodeUiImagesAhead();
 
   const base::NtVersion& version = base::CurrentNtVersion();
   if (version.major == 5 && version.minor == 1) SetLegacySystem(true);

@@ -114,7 +114,22 @@ bool ResInitializer::Init(HMODULE module) {
   return complete;
 }
 
+void ResInitializer::DecodeImagesAhead() {
+  InterlockedExchange(&stop_decoding_, 0);
+  decoder_.Start(this);
+}
+
+unsigned ResInitializer::Run() {
+  for (const ImageEntry& entry : kImages) {
+    if (stop_decoding_) break;
+    GetImage(entry.id);
+  }
+  return 0;
+}
+
 void ResInitializer::Term() {
+  InterlockedExchange(&stop_decoding_, 1);
+  decoder_.Join();
   for (auto& font : fonts_) gdip::Gdip().DeleteFont(font.second);
   fonts_.clear();
   {

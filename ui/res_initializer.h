@@ -10,10 +10,11 @@
 #include <memory>
 
 #include "base/critical_section.h"
+#include "base/thread.h"
 #include "ui/layer/gdiplus_api.h"
 #include "ui/layer/image.h"
 
-class ResInitializer {
+class ResInitializer : private base::IThreadCallback {
  public:
   // Created on first use under a lock.
   static ResInitializer* GetInstance();
@@ -25,6 +26,9 @@ class ResInitializer {
   bool Init(HMODULE module);
   // Frees every registered resource; lookups answer null afterwards.
   void Term();
+  // Decodes the registered images on a thread of its own, so that the first
+  // frames find them ready; Term stops it and waits for it.
+  void DecodeImagesAhead();
 
   // Null for an unknown or unregistered id.
   gdip::GpFont* GetFont(UINT id) const;
@@ -37,12 +41,16 @@ class ResInitializer {
   ResInitializer& operator=(const ResInitializer&) = delete;
 
  private:
+  unsigned Run() override;
+
   std::map<UINT, gdip::GpFont*> fonts_;
   // Filled by GetImage; `module_` is where the images come from.
   mutable CCriticalSection images_lock_;
   mutable std::map<UINT, std::unique_ptr<CImage>> images_;
   HMODULE module_ = nullptr;
   std::map<UINT, HCURSOR> cursors_;
+  volatile LONG stop_decoding_ = 0;
+  base::CXThread decoder_;  // last: ended before what it fills goes
 };
 
 // Frame count of a registered image id (1 for an id not in the table).

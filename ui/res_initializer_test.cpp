@@ -39,18 +39,24 @@ constexpr ImageSize kSizes[] = {
 };
 
 TEST_F(ResInitializerTest, RegistersEveryImageWithItsFrames) {
-  EXPECT_TRUE(res_.Init(GetModuleHandleW(nullptr)));
-  for (const ImageSize& size : kSizes) {
-    const CImage* image = res_.GetImage(size.id);
-    ASSERT_NE(image, nullptr) << size.id;
-    EXPECT_TRUE(image->IsLoaded()) << size.id;
-    EXPECT_EQ(image->FrameCount(), size.frames) << size.id;
-    EXPECT_EQ(ImageFrameCount(size.id), size.frames) << size.id;
-    EXPECT_EQ(image->FrameWidth(), size.frame_width) << size.id;
-    EXPECT_EQ(image->Width(), size.frame_width * size.frames) << size.id;
-    EXPECT_EQ(image->Height(), size.height) << size.id;
+  // Looked up while the decoding thread is at work too: each image once, whole.
+  for (const bool ahead : {false, true}) {
+    SCOPED_TRACE(ahead ? "decoded ahead" : "decoded on first use");
+    EXPECT_TRUE(res_.Init(GetModuleHandleW(nullptr)));
+    if (ahead) res_.DecodeImagesAhead();
+    for (const ImageSize& size : kSizes) {
+      const CImage* image = res_.GetImage(size.id);
+      ASSERT_NE(image, nullptr) << size.id;
+      EXPECT_EQ(res_.GetImage(size.id), image) << size.id;
+      EXPECT_TRUE(image->IsLoaded()) << size.id;
+      EXPECT_EQ(image->FrameCount(), size.frames) << size.id;
+      EXPECT_EQ(ImageFrameCount(size.id), size.frames) << size.id;
+      EXPECT_EQ(image->FrameWidth(), size.frame_width) << size.id;
+      EXPECT_EQ(image->Width(), size.frame_width * size.frames) << size.id;
+      EXPECT_EQ(image->Height(), size.height) << size.id;
+    }
+    EXPECT_EQ(res_.GetImage(248), nullptr);
   }
-  EXPECT_EQ(res_.GetImage(248), nullptr);
 }
 
 TEST_F(ResInitializerTest, RegistersFontsAndTheHandCursorUntilTerm) {
@@ -60,6 +66,7 @@ TEST_F(ResInitializerTest, RegistersFontsAndTheHandCursorUntilTerm) {
   EXPECT_EQ(res_.GetFont(1016), nullptr);
   EXPECT_EQ(res_.GetCursor(IDC_HAND_CURSOR), LoadCursorW(nullptr, IDC_HAND));
 
+  res_.DecodeImagesAhead();  // stopped by Term: nothing it decodes stays
   res_.Term();
   EXPECT_EQ(res_.GetFont(IDF_14), nullptr);
   EXPECT_EQ(res_.GetImage(IDB_BOX_BACKGROUND), nullptr);

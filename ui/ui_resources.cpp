@@ -12,4 +12,6 @@ void InitUiResources() {
   ResInitializer::GetInstance()->Init(module ? module : GetModuleHandleW(nullptr));
 }
 
+void DecodeUiImagesAhead() { ResInitializer::GetInstance()->DecodeImagesAhead(); }
+
 void TermUiResources() { ResInitializer::GetInstance()->Term(); }

@@ -5,4 +5,7 @@
 
 void InitSharedFont();
 void InitUiResources();
+// For a run that shows its wizard: the images are decoded meanwhile on a
+// thread of their own.
+void DecodeUiImagesAhead();
 void TermUiResources();

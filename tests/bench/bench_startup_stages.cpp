@@ -79,10 +79,12 @@ int wmain(int argc, wchar_t** argv) {
       RECT rc = {CW_USEDEFAULT, CW_USEDEFAULT, 0, 0};
       if (!wnd.Create(nullptr, &rc, nullptr, WS_POPUP, WS_EX_LAYERED)) return 1;
       watch.Lap("window and pages");
-      wnd.ShowWindow(SW_SHOWNORMAL);
-      watch.Lap("show");
-      wnd.ComposeNow(nullptr);
+      // As the wizard run does it: composed while hidden, presented once shown.
+      wnd.ComposeFrame();
       watch.Lap("first frame composed");
+      wnd.ShowWindow(SW_SHOWNORMAL);
+      wnd.PresentFrame();
+      watch.Lap("shown and presented");
       wnd.DestroyWindow();
     }
     DestroyUIThreadWindow();

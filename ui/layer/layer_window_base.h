@@ -59,13 +59,19 @@ class CLayerWindowBase : public CWindowImpl<T, CWindow, TWinTraits>,
   void SetConstantAlpha(BYTE alpha) { constant_alpha_ = alpha; }
   // Composes (and presents) right away rather than through the queue.
   bool ComposeNow(const RECT* clip) {
-    RECT client;
-    if (!this->GetClientRect(&client)) return false;
-    SetLayerTextSmoothing(text_smoothing_);
-    if (!frame_.Compose(client.right, client.bottom, clip, *this)) return false;
-    frame_.Present(this->m_hWnd, constant_alpha_);
+    if (!Compose(clip)) return false;
+    PresentFrame();
     return true;
   }
+  // Composes the whole frame without handing it to the screen; requests
+  // already queued are served by it and dropped.
+  bool ComposeFrame() {
+    if (!Compose(nullptr)) return false;
+    DropQueuedRecompositions();
+    return true;
+  }
+  // Hands the last composed frame to the screen.
+  bool PresentFrame() { return frame_.Present(this->m_hWnd, constant_alpha_); }
 
   // ILayerWindow
   BOOL GetFocusRectFlag() override { return focus_rect_; }
@@ -185,16 +191,26 @@ class CLayerWindowBase : public CWindowImpl<T, CWindow, TWinTraits>,
   // controls; recompositions still queued would leak their rectangles.
   LRESULT OnLayerNcDestroy(UINT, WPARAM, LPARAM, BOOL& handled) {
     timers_.Clear(this->m_hWnd);
-    MSG pending;
-    while (::PeekMessageW(&pending, this->m_hWnd, kMsgLayerRecompose, kMsgLayerRecompose,
-                          PM_REMOVE)) {
-      delete reinterpret_cast<RECT*>(pending.lParam);
-    }
+    DropQueuedRecompositions();
     if (root_) root_->RemoveAll(FALSE);
     root_.reset();
     tooltip_.Destroy();
     handled = FALSE;
     return 0;
+  }
+
+  bool Compose(const RECT* clip) {
+    RECT client;
+    if (!this->GetClientRect(&client)) return false;
+    SetLayerTextSmoothing(text_smoothing_);
+    return frame_.Compose(client.right, client.bottom, clip, *this);
+  }
+  void DropQueuedRecompositions() {
+    MSG pending;
+    while (::PeekMessageW(&pending, this->m_hWnd, kMsgLayerRecompose, kMsgLayerRecompose,
+                          PM_REMOVE | PM_QS_POSTMESSAGE)) {
+      delete reinterpret_cast<RECT*>(pending.lParam);
+    }
   }
 
   static int X(LPARAM lparam) { return static_cast<short>(LOWORD(lparam)); }
