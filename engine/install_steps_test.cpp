@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <string>
 
@@ -16,6 +17,18 @@ using testing_support::ScopedTempDir;
 using testing_support::WriteText;
 
 bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+int ThreadsOfThisProcess() {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return -1;
+  THREADENTRY32 entry = {sizeof(entry)};
+  int count = 0;
+  for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+    if (entry.th32OwnerProcessID == GetCurrentProcessId()) ++count;
+  }
+  CloseHandle(snapshot);
+  return count;
+}
 
 TEST(CleanableInstallDir, OnlyAFolderBelowARoot) {
   const struct {
@@ -85,6 +98,31 @@ TEST(CleanableInstallDir, CleanUpsLeaveARefusedDirectoryAlone) {
   steps.DeleteUpdateFolder(root.path());
   EXPECT_FALSE(Exists(root.Child(L"keep.tmp")));
   EXPECT_FALSE(Exists(root.Child(L"update")));
+}
+
+// The registration warm-up runs beside the placement, but the registration
+// steps start only once it has ended, and it never outlives the steps.
+TEST(RegistrationWarmup, EndsBeforeTheFirstRegistrationStepAndWithTheSteps) {
+  {
+    // Threads that COM and RPC start on first use stay; they are not the warm-up's.
+    CSystemInstallSteps first;
+    first.PrepareRegistration();
+    first.SetAutorun(L"");
+  }
+  const int before = ThreadsOfThisProcess();
+  ASSERT_GT(before, 0);
+  {
+    CSystemInstallSteps steps;
+    steps.PrepareRegistration();
+    steps.PrepareRegistration();  // one warm-up per install
+    EXPECT_EQ(steps.SetAutorun(L""), 0);  // no directory: nothing is registered
+    EXPECT_EQ(ThreadsOfThisProcess(), before) << "the first registration step waits for the warm-up";
+  }
+  {
+    CSystemInstallSteps steps;
+    steps.PrepareRegistration();
+  }
+  EXPECT_EQ(ThreadsOfThisProcess(), before) << "the warm-up ends with the steps";
 }
 
 }  // namespace
