@@ -89,6 +89,8 @@ class CSystemInstallSteps : public IInstallSteps {
   void ReportStatistic(const wchar_t* action) override;
   void AbortSetup(const std::wstring& staging_dir) override;
 
+  bool IsWarmingUp() const { return warmup_.IsRunning(); }
+
  private:
   CRegistrationWarmup warmup_;
 };

@@ -22,6 +22,7 @@ class CRegistrationWarmup : private base::IThreadCallback {
   void Start();
   // Waits until the warm-up has ended (at once when none was started).
   void Wait() { thread_.Join(INFINITE); }
+  bool IsRunning() const { return thread_.IsRunning(); }
 
  private:
   unsigned Run() override;
