@@ -130,9 +130,11 @@ int RunSetup(HMODULE module, HMODULE /*ignored*/, const wchar_t* command_line, i
   if (!IsLegacySystem()) RunGuarded(mutex, show_mode);
 
   telemetry::WaitForAsyncTransfers(kStatisticsFlushMs);
+  LogUtils::MarkStage(L"statistics senders done");
   TermUiResources();
   mutex.ReleaseAll();
   AppModule().Term();
+  LogUtils::MarkStage(L"interface torn down");
   if (SUCCEEDED(com)) CoUninitialize();
   LogUtils::MarkStage(L"end");
   LogUtils::End();
