@@ -3,9 +3,13 @@
 # exit, against the same product tree installed silently by the genuine
 # 7z.exe (the floor), NSIS (solid LZMA), Inno Setup (solid LZMA2) and an MSI
 # (wixl, msiexec /qn): all under Wine in one throw-away 32-bit prefix, timed in
-# interleaved rounds, with package sizes and peak memory. Then the setup's own
-# pipeline: staging alone, placement alone, and both overlapped. Prints the
-# tables; it is a benchmark, not a test.
+# interleaved rounds, with package sizes and peak memory (all processes, and
+# each installer's own process). Every row runs as Wine runs it and again with
+# Wine's menu builder disabled: two tables, with the ratio to the floor and to
+# 7z.exe on our own payload. Then one silent install with the setup's Debug log
+# gives its timeline (ms from process creation per stage, peak memory so far),
+# and the setup's own pipeline: staging alone, placement alone, and both
+# overlapped. Prints the tables; it is a benchmark, not a test.
 #
 #   scripts/bench_install.sh              # 9 rounds
 #   ROUNDS=3 scripts/bench_install.sh     # quicker, noisier
