@@ -67,8 +67,6 @@ bool IsCleanableInstallDir(const std::wstring& install_dir) {
   return refusal == nullptr;
 }
 
-void CSystemInstallSteps::PrepareRegistration() { warmup_.Start(); }
-
 void CSystemInstallSteps::CloseRunningProduct(const std::vector<std::wstring>& window_classes,
                                               const std::wstring& install_dir) {
   engine::CloseRunningProduct(window_classes, install_dir);
@@ -127,9 +125,6 @@ void CSystemInstallSteps::UpdateConfigPaths(const std::wstring& install_dir) {
 }
 
 int CSystemInstallSteps::SetAutorun(const std::wstring& install_dir) {
-  // The first registration step: the warm-up has done its part by now, and
-  // the Task Scheduler is not opened from two threads at once.
-  warmup_.Wait();
   return engine::SetAutorun(true, install_dir.c_str());
 }
 

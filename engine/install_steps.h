@@ -6,8 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "engine/registration_warmup.h"
-
 namespace engine {
 
 // The command line's say in an install.
@@ -23,9 +21,6 @@ struct InstallOptions {
 class IInstallSteps {
  public:
   virtual ~IInstallSteps() = default;
-  // Starts readying what the registration steps will use, alongside the
-  // placement; changes nothing on the machine.
-  virtual void PrepareRegistration() = 0;
   // Asks the windows of `window_classes` to close and ends the processes
   // running from `install_dir`.
   virtual void CloseRunningProduct(const std::vector<std::wstring>& window_classes,
@@ -69,7 +64,6 @@ bool IsCleanableInstallDir(const std::wstring& install_dir);
 // The real machine.
 class CSystemInstallSteps : public IInstallSteps {
  public:
-  void PrepareRegistration() override;
   void CloseRunningProduct(const std::vector<std::wstring>& window_classes,
                            const std::wstring& install_dir) override;
   void PrunePendingRenames(const std::wstring& install_dir) override;
@@ -88,11 +82,6 @@ class CSystemInstallSteps : public IInstallSteps {
   void WriteUninstallEntry(const std::wstring& install_dir) override;
   void ReportStatistic(const wchar_t* action) override;
   void AbortSetup(const std::wstring& staging_dir) override;
-
-  bool IsWarmingUp() const { return warmup_.IsRunning(); }
-
- private:
-  CRegistrationWarmup warmup_;
 };
 
 }  // namespace engine

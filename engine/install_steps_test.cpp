@@ -17,7 +17,6 @@ using testing_support::WriteText;
 
 bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-
 TEST(CleanableInstallDir, OnlyAFolderBelowARoot) {
   const struct {
     const wchar_t* dir;
@@ -86,15 +85,6 @@ TEST(CleanableInstallDir, CleanUpsLeaveARefusedDirectoryAlone) {
   steps.DeleteUpdateFolder(root.path());
   EXPECT_FALSE(Exists(root.Child(L"keep.tmp")));
   EXPECT_FALSE(Exists(root.Child(L"update")));
-}
-
-// The registration warm-up runs beside the placement; the registration
-// steps start only once it has ended.
-TEST(RegistrationWarmup, TheFirstRegistrationStepWaitsForIt) {
-  CSystemInstallSteps steps;
-  steps.PrepareRegistration();
-  EXPECT_EQ(steps.SetAutorun(L""), 0);  // no directory: nothing is registered
-  EXPECT_FALSE(steps.IsWarmingUp());
 }
 
 }  // namespace

@@ -142,7 +142,6 @@ bool CInstaller::CopyPayload() {
 
 unsigned CInstaller::Run() {
   LogUtils::MarkStage(L"install worker running");
-  steps_->PrepareRegistration();
   mf_bind_t<CInstaller, CInstaller*, void> start(&CInstaller::NotifyStart, this);
   RunOnUIThread(&start);
   Report(0);

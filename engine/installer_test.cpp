@@ -66,7 +66,6 @@ class RecordingSteps : public IInstallSteps {
   bool path_written = true;
   std::wstring aborted_staging;
 
-  void PrepareRegistration() override { calls.push_back(L"prepare registration"); }
   void CloseRunningProduct(const std::vector<std::wstring>& classes, const std::wstring& dir) override {
     closed_classes = classes;
     calls.push_back(L"close " + dir);
@@ -214,7 +213,7 @@ TEST_F(InstallerTest, OneFileGivesTheFixedMarksInOrderOnTheUIThread) {
   EXPECT_EQ(steps_.placed[0], files_.dir + L"\\sub\\f1.bin>C:\\Dest\\sub\\f1.bin");
   EXPECT_EQ(steps_.placed[1], archive_library_ + L">C:\\Dest\\Utils\\7z.dll");
   EXPECT_EQ(steps_.calls,
-            (std::vector<std::wstring>{L"prepare registration", L"close C:\\Dest", L"prune", L"tmp", L"update", L"mkdir C:\\Dest after 0",
+            (std::vector<std::wstring>{L"close C:\\Dest", L"prune", L"tmp", L"update", L"mkdir C:\\Dest after 0",
                                        L"unfinished on after 0", L"unfinished off after 2", L"browser", L"updatecfg", L"autorun", L"stat schedule", L"pathreg",
                                        L"shortcuts 11", L"uninstall"}));
   EXPECT_EQ(steps_.closed_classes,
@@ -343,7 +342,7 @@ TEST_F(InstallerTest, CommandLineChoicesReachTheirSteps) {
   options.start_menu_shortcut = false;
   RunInstall(options);
   EXPECT_TRUE(steps_.closed_classes.empty());
-  EXPECT_EQ(steps_.calls[1], L"close C:\\Dest") << "processes are still ended";
+  EXPECT_EQ(steps_.calls[0], L"close C:\\Dest") << "processes are still ended";
   EXPECT_NE(std::find(steps_.calls.begin(), steps_.calls.end(), L"migrate corvale D:\\Old"), steps_.calls.end());
   EXPECT_NE(std::find(steps_.calls.begin(), steps_.calls.end(), L"shortcuts 00"), steps_.calls.end());
 }
