@@ -11,6 +11,7 @@
 #include "engine/install_dir.h"
 #include "engine/product_registration.h"
 #include "log/smart_logger.h"
+#include "log/stage_timer.h"
 #include "package/resource_unpack.h"
 #include "package/sevenzip_library.h"
 #include "package/temp_workspace.h"
@@ -134,6 +135,7 @@ BOOL CInstallTask::StartInstall(IInstallTaskCallback* callback) {
   options.desktop_shortcut = parser->IsDesktopShortcut();
   options.start_menu_shortcut = parser->IsStartMenuShortcut();
   installer_.Prepare(install_dir_, archive_library_path_, file_manager_, options, &steps_);
+  LogUtils::MarkStage(L"install started by the wizard");
   return installer_.Start(callback);
 }
 

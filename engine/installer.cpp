@@ -7,6 +7,7 @@
 #include "engine/product_registration.h"
 #include "engine/product_shutdown.h"
 #include "log/smart_logger.h"
+#include "log/stage_timer.h"
 
 namespace engine {
 namespace {
@@ -127,6 +128,7 @@ bool CInstaller::CopyPayload() {
     if (!CopyOne(relative)) all_copied = false;
     if (exists) Report(CopyProgress(++copied, total));
   }
+  LogUtils::MarkStage(L"last file placed");
   // The product's own extraction needs the same 7-Zip library later on.
   if (!archive_library_.empty()) {
     steps_->PlaceFile(archive_library_, JoinPath(install_dir_, L"Utils\\7z.dll"));
@@ -139,9 +141,11 @@ bool CInstaller::CopyPayload() {
 }
 
 unsigned CInstaller::Run() {
+  LogUtils::MarkStage(L"install worker running");
   mf_bind_t<CInstaller, CInstaller*, void> start(&CInstaller::NotifyStart, this);
   RunOnUIThread(&start);
   Report(0);
+  LogUtils::MarkStage(L"start and 0 reported to the wizard");
 
   steps_->CloseRunningProduct(WindowClassesToClose(!options_.close_product_windows), install_dir_);
   Report(2);
@@ -151,11 +155,13 @@ unsigned CInstaller::Run() {
   Report(4);
   steps_->DeleteUpdateFolder(install_dir_);
   Report(5);
+  LogUtils::MarkStage(L"product closed, clean-ups done");
 
   std::wstring failures;
   const bool copied = CopyPayload();
   mf_bind_t_1<CInstaller, CInstaller*, void, int> copy_done(&CInstaller::NotifyCopyDone, this, copied ? 1 : 0);
   RunOnUIThread(&copy_done);
+  LogUtils::MarkStage(L"7z.dll placed, copy reported");
   // The install is usable exactly when every file is in place; the later
   // steps only degrade it and are told apart by their tails.
   const bool success = copied;
@@ -168,6 +174,7 @@ unsigned CInstaller::Run() {
 
   steps_->InstallBrowserEngine(install_dir_);
   steps_->UpdateConfigPaths(install_dir_);
+  LogUtils::MarkStage(L"browser engine, update configuration");
 
   const int autorun = steps_->SetAutorun(install_dir_);
   if (autorun == 1) {
@@ -175,19 +182,24 @@ unsigned CInstaller::Run() {
   } else if (autorun == 0) {
     failures += kAutorunFailTail;
   }
+  LogUtils::MarkStage(L"autorun (task), \"schedule\" sent");
   Report(96);
 
   if (!steps_->WritePathRegistry(install_dir_)) {
     failures += kPathRegFailTail;
   }
+  LogUtils::MarkStage(L"product key");
   steps_->CreateShortcuts(install_dir_, options_.desktop_shortcut, options_.start_menu_shortcut);
+  LogUtils::MarkStage(L"shortcuts, \"shortcuts\" sent");
   steps_->WriteUninstallEntry(install_dir_);
+  LogUtils::MarkStage(L"uninstall entry");
   Report(98);
 
   LogUtils::SmartLog(L"install finished: success=%d failures=%s", success ? 1 : 0, failures.c_str());
   mf_bind_t_2<CInstaller, CInstaller*, void, int, const wchar_t*> finish(&CInstaller::NotifyFinish, this,
                                                                          success ? 1 : 0, failures.c_str());
   RunOnUIThread(&finish);
+  LogUtils::MarkStage(L"finish reported");
   NotifyThreadExit();
   return 0;
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/scoped_handle.h"
+#include "log/stage_timer.h"
 #include "package/temp_workspace.h"
 
 namespace package {
@@ -126,6 +127,7 @@ bool CFileManager::Start() {
     if (!CreateStagingIn(root.substr(0, 2))) return false;
   }
 
+  LogUtils::MarkStage(L"staging directory made");
   event_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   checked_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   if (!event_ || !checked_) return false;
@@ -157,11 +159,13 @@ int CFileManager::RunWorker() {
   uint8_t* plain = nullptr;
   int code = ReadPayload(module_path_, record_, &plain);
   if (code == 1) InterlockedExchange(&intact_, 1);
+  LogUtils::MarkStage(L"payload read, digest checked, unscrambled; extraction starts");
   SetEvent(checked_);
   if (code != 1) return code;
   if (ExtractBuffer(module_path_.c_str(), plain, record_.length, staging_dir_.c_str(), this) < 0) {
     code = kWorkerFailed;
   }
+  LogUtils::MarkStage(L"staging done");
   std::free(plain);
   return code;
 }

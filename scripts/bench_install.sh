@@ -3,9 +3,13 @@
 # exit, against the same product tree installed silently by the genuine
 # 7z.exe (the floor), NSIS (solid LZMA), Inno Setup (solid LZMA2) and an MSI
 # (wixl, msiexec /qn): all under Wine in one throw-away 32-bit prefix, timed in
-# interleaved rounds, with package sizes and peak memory. Then the setup's own
-# pipeline: staging alone, placement alone, and both overlapped. Prints the
-# tables; it is a benchmark, not a test.
+# interleaved rounds, with package sizes and peak memory (all processes, and
+# each installer's own process). Every row runs as Wine runs it and again with
+# Wine's menu builder disabled: two tables, with the ratio to the floor and to
+# 7z.exe on our own payload. Then one silent install with the setup's Debug log
+# gives its timeline (ms from process creation per stage, peak memory so far),
+# and the setup's own pipeline: staging alone, placement alone, and both
+# overlapped. Prints the tables; it is a benchmark, not a test.
 #
 #   scripts/bench_install.sh              # 9 rounds
 #   ROUNDS=3 scripts/bench_install.sh     # quicker, noisier
@@ -21,6 +25,13 @@
 #                    the peers start nothing after installing either)
 # EXTRA_ROWS         a JSON file of further rows in the form of rows.json (for
 #                    example packages built with other payload settings)
+# ROWS               keys of the rows to run, comma-separated (default all), for
+#                    quick iterations, e.g. ROWS=7zours,ours; the floor (7z) always runs.
+#                    Keys: 7z 7zc6m 7zours startup nsis inno msi ours ours-start
+#                    ours-defaults ours-lzma2-d8m-c2m ours-lzma2-text
+# MENU_BUILDER       both (default): every row as Wine runs it and again with
+#                    Wine's menu builder disabled, two tables; on / off: one of them
+# PIPELINE=0         leaves out bench_pipeline and bench_staging
 # PELORIX_KEEP_PREFIX=1 keeps the Wine prefix for a look afterwards.
 set -euo pipefail
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -115,6 +126,9 @@ log "$stat_note"
 # ---- the peers' packages, all from the tree our package carries
 files=$(find "$product" -type f | wc -l)
 log "payload tree: $files files, $(du -sb "$product" | cut -f1) bytes"
+wanted() {  # row key: whether ROWS selects it (the floor always runs)
+  [ -z "${ROWS:-}" ] || [ "$1" = 7z ] || [[ ",$ROWS," == *",$1,"* ]]
+}
 build_row() {  # name, command...: logs the build time, fails the script on error
   local name=$1 t0 t1; shift
   t0=$(date +%s.%N)
@@ -125,7 +139,7 @@ build_row() {  # name, command...: logs the build time, fails the script on erro
 # The floor: 7-Zip's default settings (solid LZMA2, one block), and the same
 # stream cut into 6 MiB blocks that 7z.exe decodes on several threads.
 build_row 7z sh -c "cd '$product' && 7zz a -bd -t7z -m0=lzma2 '$work/payload.7z' ."
-build_row 7z-c6m sh -c "cd '$product' && 7zz a -bd -t7z -m0=lzma2:c=6m '$work/payload-c6m.7z' ."
+wanted 7zc6m && build_row 7z-c6m sh -c "cd '$product' && 7zz a -bd -t7z -m0=lzma2:c=6m '$work/payload-c6m.7z' ."
 # Our own payload, unscrambled, for 7z.exe.
 build_row ours-7z python3 -c "
 import sys; sys.path.insert(0, '$top/packaging')
@@ -150,7 +164,7 @@ Section
   File /r "$product/*.*"
 SectionEnd
 EOF
-build_row nsis makensis -V2 peer.nsi
+wanted nsis && build_row nsis makensis -V2 peer.nsi
 
 cat >peer.iss <<EOF
 [Setup]
@@ -171,7 +185,7 @@ DisableFinishedPage=yes
 [Files]
 Source: "$(win "$product")\\*"; DestDir: "{app}"; Flags: recursesubdirs createallsubdirs
 EOF
-build_row inno wine "$iscc" /Q peer.iss
+wanted inno && build_row inno wine "$iscc" /Q peer.iss
 
 cat >peer.wxs <<'EOF'
 <?xml version="1.0" encoding="utf-8"?>
@@ -191,7 +205,7 @@ cat >peer.wxs <<'EOF'
   </Product>
 </Wix>
 EOF
-build_row msi sh -c "cd '$product/..' && find '$(basename "$product")' -type f | LC_ALL=C sort |
+wanted msi && build_row msi sh -c "cd '$product/..' && find '$(basename "$product")' -type f | LC_ALL=C sort |
   wixl-heat -p '$(basename "$product")/' --directory-ref INSTALLDIR --component-group Payload \
     --var var.SourceDir >'$work/peer-files.wxs' &&
   wixl -a x86 -D SourceDir='$(basename "$product")' -o '$work/peer.msi' '$work/peer.wxs' '$work/peer-files.wxs'"
@@ -229,6 +243,8 @@ fi
 python3 - "$work/rows.json" <<EOF
 import json, shlex, sys
 seven = "$npm7z/7z.exe"
+# The setup writes the install path into the update configuration.
+ours_rewrites = ["updatecfg.ini"]
 def sevenzip(name, key, archive):
     return {"name": name, "key": key, "argv": ["wine", seven, "x", "-y", "-bso0", "-bsp0", "-o<dir>", archive],
             "package": [archive]}
@@ -248,14 +264,15 @@ rows = [
      "pre": ["wine", "msiexec", "/x", "$work/peer.msi", "/qn", "INSTALLDIR=<dir>"],
      "package": ["$work/peer.msi"]},
     {"name": "Install.exe " + """$our_args""".replace("<dir>", "DIR"), "key": "ours",
-     "argv": ["wine", "$package"] + shlex.split(r"""$our_args"""), "package": ["$package"]},
+     "argv": ["wine", "$package"] + shlex.split(r"""$our_args"""), "package": ["$package"],
+     "rewritten": ours_rewrites},
 ]
 if "${STARTS_PRODUCT_ROW:-1}" == "1":
     # As a user runs it: the product is started at the end (and ended
     # between runs, untimed).
     rows.append({"name": "Install.exe --hide_ui /DIR=DIR (starts the product)", "key": "ours-start",
                  "argv": ["wine", "$package", "--hide_ui", "/DIR=<dir>"], "package": ["$package"],
-                 "kill_after": ["pelorix_ui.exe"]})
+                 "kill_after": ["pelorix_ui.exe"], "rewritten": ours_rewrites})
 variants = {"defaults": "7-Zip defaults (LZMA2, one block)",
             "lzma2-d8m-c2m": "LZMA2 d=8m c=2m, BCJ (previous settings)",
             "lzma2-text": "ours but LZMA2 in 3 MiB blocks for the text"}
@@ -263,25 +280,46 @@ if "${PAYLOAD_VARIANTS:-1}" == "1":
     for name, text in variants.items():
         exe = "$work/Install-%s.exe" % name
         rows.append({"name": "Install.exe, payload: %s, unsigned" % text, "key": "ours-" + name,
-                     "argv": ["wine", exe] + shlex.split(r"""$our_args"""), "package": [exe]})
+                     "argv": ["wine", exe] + shlex.split(r"""$our_args"""), "package": [exe],
+                     "rewritten": ours_rewrites})
 extra = "${EXTRA_ROWS:-}"
 if extra:
     rows += json.load(open(extra))
+keep = [k for k in "${ROWS:-}".split(",") if k]
+if keep:
+    rows = [r for r in rows if r["key"] == "7z" or r["key"] in keep]
 json.dump(rows, open(sys.argv[1], "w"), indent=1)
 EOF
 
 log "timing: $rounds rounds"
 rc=0
 python3 "$top/tests/bench/bench_install.py" --rows rows.json --payload "$product" --rounds "$rounds" \
+  --ref 7zours --judge ours --menu-builder "${MENU_BUILDER:-both}" \
   --json results.json >results.md 2>timing.log || rc=$?
 
-log "pipeline: staging and placement inside the setup"
-wine "$build/bin/bench_pipeline.exe" "$(win "$package")" "$(win "$npm7z/7z.dll")" 'C:\benchpipe' \
-  "$rounds" >pipeline.md 2>>timing.log || rc=$?
+# The setup's own timeline: one more silent install with the Debug level on
+# (its log is off otherwise), without the menu builder.
+log "timeline: one silent install with debug logging"
+temp_unix=$(winepath -u "$(wine cmd /c echo %TEMP% 2>/dev/null | tr -d '\r')")
+rm -f "$temp_unix/pelorix_setup.log"
+rm -rf "$WINEPREFIX/drive_c/bench/timeline"
+t0=$(date +%s.%N)
+WINEDLLOVERRIDES=winemenubuilder.exe=d wine "$package" --hide_ui '/DIR=C:\bench\timeline' --nostart \
+  --set_log_lev=0 >/dev/null 2>&1 || rc=$?
+t1=$(date +%s.%N)
+rm -rf "$WINEPREFIX/drive_c/bench/timeline"
+python3 "$top/tests/bench/bench_install.py" --timeline "$temp_unix/pelorix_setup.log" \
+  --wall-ms "$(python3 -c "print(round(($t1 - $t0) * 1000))")" >timeline.md || rc=$?
+
+if [ "${PIPELINE:-1}" = 1 ]; then
+  log "pipeline: staging and placement inside the setup"
+  wine "$build/bin/bench_pipeline.exe" "$(win "$package")" "$(win "$npm7z/7z.dll")" 'C:\benchpipe' \
+    "$rounds" >pipeline.md 2>>timing.log || rc=$?
+fi
 
 # Staging alone and 7z.exe on the same archive, for each payload setting
 # (bench_staging: medians of interleaved rounds within one setting).
-if [ "${PAYLOAD_VARIANTS:-1}" = 1 ]; then
+if [ "${PAYLOAD_VARIANTS:-1}" = 1 ] && [ "${PIPELINE:-1}" = 1 ]; then
   log "staging per payload setting"
   {
     echo "| payload settings | payload bytes | 7z.exe x ms | staging ms | of which verify+unscramble ms | staging peak MiB |"
@@ -312,9 +350,15 @@ echo "Silent installs under Wine, $rounds interleaved rounds (ratio: median of p
 echo
 cat results.md
 echo
-echo "Inside the setup: staging and placement (bench_pipeline, $rounds rounds)"
+echo "The setup's timeline (one more silent install, Debug log, no menu builder)"
 echo
-tr -d '\r' <pipeline.md
+cat timeline.md
+if [ -f pipeline.md ]; then
+  echo
+  echo "Inside the setup: staging and placement (bench_pipeline, $rounds rounds)"
+  echo
+  tr -d '\r' <pipeline.md
+fi
 if [ -f staging.md ]; then
   echo
   echo "Staging alone per payload setting (bench_staging, $rounds rounds each; ours = the settings of make_package.py)"

@@ -8,6 +8,7 @@
 #include "engine/install_task.h"
 #include "engine/process_state.h"
 #include "generated/endpoints.h"
+#include "log/stage_timer.h"
 #include "telemetry/setup_statistics.h"
 #include "trust/signature_check.h"
 #include "ui/message_box.h"
@@ -44,6 +45,7 @@ std::wstring EnvironmentMessage(int code) {
 
 bool RunEnvironmentStep() {
   const int code = InstallTask()->CheckEnvironment();
+  LogUtils::MarkStage(L"environment checks done");
   if (code != kEnvOk) {
     SetupMessageBox(EnvironmentMessage(code).c_str(), MB_OK);
     ReportFailure(code);
@@ -66,6 +68,7 @@ bool RunEnvironmentStep() {
     ReportFailure(kStatArchiveLibrary);
     return false;
   }
+  LogUtils::MarkStage(L"7-Zip library loaded");
   InstallTask()->SetSilent(CommandParser()->IsSilent());
   return true;
 }

@@ -12,6 +12,8 @@
 #include "engine/command_parser.h"
 #include "engine/install_task.h"
 #include "engine/process_state.h"
+#include "log/logger.h"
+#include "log/stage_timer.h"
 #include "setup/app_version.h"
 #include "setup/environment_step.h"
 #include "telemetry/setup_statistics.h"
@@ -41,6 +43,20 @@ void InitCommonControlsFromSystem() {
     INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_BAR_CLASSES};
     init(&icc);
   }
+}
+
+// The setup's own log stays off unless support asks for it: the switch file
+// "<temp>\pelorix_setup.log.on" or "--set_log_lev=0" on the command line
+// (the stage timeline is written at Debug). Off, it creates no file.
+void InitSetupLog(const wchar_t* command_line) {
+  wchar_t temp[MAX_PATH + 1] = {};
+  const DWORD n = GetTempPathW(MAX_PATH + 1, temp);
+  if (n == 0 || n > MAX_PATH) return;
+  std::wstring path(temp, n);
+  if (path.back() != L'\\') path += L'\\';
+  LogUtils::Init((path + L"pelorix_setup.log").c_str());
+  if (command_line) LogUtils::ApplyCommandLine(command_line);
+  LogUtils::MarkStage(L"setup run entered");
 }
 
 std::wstring ModuleFileName(HMODULE module) {
@@ -96,6 +112,7 @@ void RunGuarded(CInstanceMutex& mutex, int show_mode) {
   }
   InitStatistics();
   Statistics()->Report(L"start");
+  LogUtils::MarkStage(L"statistics set up, \"start\" sent");
   if (!RunEnvironmentStep()) {
     mutex.ReleaseAll();
     Sleep(kEnvironmentFailurePauseMs);
@@ -103,11 +120,18 @@ void RunGuarded(CInstanceMutex& mutex, int show_mode) {
   }
   PackageStep package;
   package.Start();
-  if (!RunWizard(show_mode, ProcessWizardServices(&mutex), [&package] { return package.Passed(); })) {
+  const bool passed = RunWizard(show_mode, ProcessWizardServices(&mutex), [&package] {
+    if (!package.Passed()) return false;
+    LogUtils::MarkStage(L"payload record and digest checked, staging runs");
+    return true;
+  });
+  if (!passed) {
     ReportPackageFailure();
     return;
   }
+  LogUtils::MarkStage(L"wizard ended");
   Statistics()->Report(L"end", L"", false);
+  LogUtils::MarkStage(L"statistics \"end\" sent");
   // The task lives until the process ends; its staging directory must not.
   InstallTask()->ReleasePayload();
 }
@@ -117,6 +141,7 @@ void RunGuarded(CInstanceMutex& mutex, int show_mode) {
 int RunSetup(HMODULE module, HMODULE /*ignored*/, const wchar_t* command_line, int show_mode) {
   // A host thread may already be in an apartment: only a successful call
   // (S_OK, or S_FALSE for the host's own apartment) is balanced below.
+  InitSetupLog(command_line);
   const HRESULT com = CoInitialize(nullptr);
   DefWindowProcW(nullptr, 0, 0, 0);
   InitCommonControlsFromSystem();
@@ -125,6 +150,7 @@ int RunSetup(HMODULE module, HMODULE /*ignored*/, const wchar_t* command_line, i
   gdip::ScopedStartup gdiplus;
   InitSharedFont();
   InitUiResources();
+  LogUtils::MarkStage(L"COM, controls, GDI+, interface resources ready");
 
   CommandParser()->Parse(command_line);
   SetSilent(CommandParser()->IsSilent());
@@ -137,9 +163,13 @@ int RunSetup(HMODULE module, HMODULE /*ignored*/, const wchar_t* command_line, i
   if (!IsLegacySystem()) RunGuarded(mutex, show_mode);
 
   telemetry::WaitForAsyncTransfers(kStatisticsFlushMs);
+  LogUtils::MarkStage(L"statistics senders done");
   TermUiResources();
   mutex.ReleaseAll();
   AppModule().Term();
+  LogUtils::MarkStage(L"interface torn down");
   if (SUCCEEDED(com)) CoUninitialize();
+  LogUtils::MarkStage(L"end");
+  LogUtils::End();
   return 0;
 }

@@ -6,13 +6,18 @@ rows file it wrote. Each row is one installer run as a fresh process:
 
   {"name": ..., "key": ..., "argv": [...], "package": [files whose sizes make
    up the package], "pre": [...] or null, "post": [...] or null,
-   "kill_after": [process names] or null, "check": true}
+   "kill_after": [process names] or null, "check": true,
+   "rewritten": [payload files the installer rewrites] or null}
 
 "<dir>" in argv, pre and post becomes the row's install directory,
 C:\\bench\\<key>. "pre" runs untimed before every run (the install directory
 is removed as well), "post" untimed after it; processes of this prefix named
 in "kill_after" (a product the installer started) are ended after each run.
-The first row is the floor that ratios refer to.
+The first row is the floor that ratios refer to; --ref names a second
+reference row with a ratio column of its own. Every row runs twice per round
+by default: as Wine runs it, and with Wine's menu builder disabled (Wine
+starts it for every saved shortcut; Windows has no such step); each way
+prints its own table against its own floor.
 
 Rounds are interleaved: every round runs every row once, in an order
 shuffled with a fixed seed, so drift of the machine hits all rows alike.
@@ -24,13 +29,15 @@ or writes wrong bytes fails instead of looking fast.
 Peak memory comes from a separate untimed run per row: /proc is sampled
 while the installer runs, and the figure is the sum of the peak resident
 sets (VmHWM) of every Wine process that the run started (the installer and
-any helper process it spawned).
+any helper process it spawned); the started process's own peak is shown
+apart.
 """
 import argparse
 import hashlib
 import json
 import os
 import random
+import re
 import shutil
 import signal
 import statistics
@@ -66,16 +73,19 @@ class Payload:
         self.sizes = {r: os.path.getsize(p) for r, p in self.files.items()}
         self.hashes = {r: sha256_file(p) for r, p in self.files.items()}
 
-    def check(self, installed, full):
+    def check(self, installed, full, rewritten=()):
+        """`rewritten`: files the installer is meant to change (it writes the
+        install path into them); they must be there, their bytes are its own."""
         if not os.path.isdir(installed):
             return "install dir missing"
         got = tree_files(installed)
         missing = [r for r in self.files if r not in got]
         if missing:
             return "%d missing (e.g. %s)" % (len(missing), missing[0])
-        wrong = [r for r in self.files if os.path.getsize(got[r]) != self.sizes[r]]
+        kept = [r for r in self.files if r not in rewritten]
+        wrong = [r for r in kept if os.path.getsize(got[r]) != self.sizes[r]]
         if full and not wrong:
-            wrong = [r for r in self.files if sha256_file(got[r]) != self.hashes[r]]
+            wrong = [r for r in kept if sha256_file(got[r]) != self.hashes[r]]
         if wrong:
             return "%d differ (e.g. %s)" % (len(wrong), wrong[0])
         return ""
@@ -132,9 +142,11 @@ def vm_hwm_kib(pid):
 
 
 class Row:
-    def __init__(self, entry, drive_c, cwd):
+    def __init__(self, entry, drive_c, cwd, menu_builder=True):
         self.name = entry["name"]
-        self.key = entry["key"]
+        self.key = entry["key"] + ("" if menu_builder else "-nomb")
+        self.base_key = entry["key"]
+        self.menu_builder = menu_builder
         self.windir = "C:\\bench\\" + self.key
         self.outdir = os.path.join(drive_c, "bench", self.key)
         self.argv = self._with_dir(entry["argv"])
@@ -143,10 +155,17 @@ class Row:
         self.kill_after = entry.get("kill_after") or []
         self.prefix = os.path.dirname(drive_c)
         self.check = entry.get("check", True)
+        self.rewritten = entry.get("rewritten") or []
         self.cwd = cwd
         self.times, self.fail = [], ""
-        self.peak_mib = self.largest_mib = None
+        self.peak_mib = self.largest_mib = self.own_mib = None
         self.processes = []
+        self.env = dict(os.environ)
+        if not menu_builder:
+            # Wine starts its menu builder (four processes) for every saved
+            # shortcut; Windows has no such step.
+            overrides = [o for o in self.env.get("WINEDLLOVERRIDES", "").split(";") if o]
+            self.env["WINEDLLOVERRIDES"] = ";".join(overrides + ["winemenubuilder.exe=d"])
 
     def _with_dir(self, argv):
         return [a.replace("<dir>", self.windir) for a in argv] if argv else None
@@ -157,8 +176,8 @@ class Row:
 
     def _untimed(self, argv, timeout):
         if argv:
-            subprocess.run(argv, cwd=self.cwd, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                           stderr=subprocess.DEVNULL, timeout=timeout, check=False)
+            subprocess.run(argv, cwd=self.cwd, env=self.env, stdin=subprocess.DEVNULL,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=timeout, check=False)
 
     def prepare(self, timeout):
         self._untimed(self.pre, timeout)
@@ -188,7 +207,7 @@ class Row:
         # not the installer's.
         others = all_pids() if sample else None
         t0 = time.perf_counter()
-        p = subprocess.Popen(self.argv, cwd=self.cwd, stdin=subprocess.DEVNULL,
+        p = subprocess.Popen(self.argv, cwd=self.cwd, env=self.env, stdin=subprocess.DEVNULL,
                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                              start_new_session=True)
 
@@ -215,6 +234,9 @@ class Row:
             kib = [s["hwm"] for s in counted.values()]
             self.peak_mib = sum(kib) / 1024.0
             self.largest_mib = max(kib, default=0) / 1024.0
+            # The process the run started ("wine X.exe" becomes X.exe in the
+            # same pid): the installer's own peak, without Wine's helpers.
+            self.own_mib = seen.get(p.pid, {"hwm": 0})["hwm"] / 1024.0
             self.processes = sorted(((s["name"], s["hwm"]) for s in counted.values()),
                                     key=lambda item: -item[1])
         # A blocking wait: subprocess's own timeout polls with sleeps that
@@ -227,42 +249,101 @@ class Row:
         return dt, "" if rc == 0 else "exit code %d" % rc
 
 
-def table(rows, floor):
-    lines = ["| tool | package bytes | median s | min-max s | ratio to 7z.exe floor "
-             "| peak MiB, all processes (largest) | runs | tree |",
-             "|---|---:|---:|---:|---:|---:|---:|---|"]
+def ratio(row, ref):
+    """Median of the per-round ratios of `row` to `ref`, or None."""
+    if row is ref:
+        return 1.0
+    pairs = [a / b for a, b in zip(row.times, ref.times) if b]
+    return statistics.median(pairs) if pairs else None
+
+
+def fmt(value, form="%.2f"):
+    return "-" if value is None else form % value
+
+
+def table(rows, floor, ref=None):
+    ref_head = "| ratio to %s " % ref.name if ref else ""
+    lines = ["| tool | package bytes | median s | min-max s | ratio to 7z.exe floor %s"
+             "| peak MiB, own process | peak MiB, all processes (largest) | runs | tree |" % ref_head,
+             "|---|---:|---:|---:|---:|%s---:|---:|---:|---|" % ("---:|" if ref else "")]
     for r in rows:
         if r.times:
             med = "%.3f" % statistics.median(r.times)
             span = "%.2f-%.2f" % (min(r.times), max(r.times))
-            pairs = [a / b for a, b in zip(r.times, floor.times) if b]
-            ratio = "1.00" if r is floor else ("%.2f" % statistics.median(pairs) if pairs else "-")
         else:
-            med = span = ratio = "-"
+            med = span = "-"
+        cells = [fmt(ratio(r, floor) if r.times else None)]
+        if ref:
+            cells.append(fmt(ratio(r, ref) if r.times else None))
         size = "{:,}".format(r.size) if r.size else "-"
         peak = "%.1f (%.1f)" % (r.peak_mib, r.largest_mib) if r.peak_mib else "-"
         tree = ("FAIL: " + r.fail) if r.fail else ("ok" if r.check else "not checked")
-        lines.append("| %s | %s | %s | %s | %s | %s | %d | %s |"
-                     % (r.name, size, med, span, ratio, peak, len(r.times), tree))
+        lines.append("| %s | %s | %s | %s | %s | %s | %s | %d | %s |"
+                     % (r.name, size, med, span, " | ".join(cells), fmt(r.own_mib, "%.1f"), peak,
+                        len(r.times), tree))
+    return "\n".join(lines)
+
+
+def desktop_note(prefix):
+    """Wine starts a desktop process (explorer.exe /desktop) for the first GUI
+    program when none runs; a row that started it would pay for it alone."""
+    pids = [pid for pid in all_pids() if comm(pid) == "explorer.exe" and is_wine_process(pid, prefix)]
+    if pids:
+        return ("Wine's desktop process (explorer.exe, pid %s) ran before the first row and "
+                "for the whole session: no row starts it, none pays for it" % ",".join(map(str, pids)))
+    return "Wine's desktop process was not running: each GUI row started its own"
+
+
+TIMELINE = re.compile(r"\[D\]\[\s*\d+\]\[stage_timer\] timeline (.*?): ([\d.]+) ms \(\+(-?[\d.]+) ms\), "
+                      r"peak working set (-?[\d.]+) MiB")
+
+
+def timeline(log_path, wall_ms):
+    """The setup's stage marks (its Debug log) as a table."""
+    with open(log_path, encoding="utf-8", errors="replace") as fh:
+        marks = TIMELINE.findall(fh.read())
+    if not marks:
+        raise SystemExit("no timeline lines in " + log_path)
+    lines = ["| stage (the setup's Debug log) | ms from process creation | ms since the previous mark "
+             "| peak working set so far, MiB |",
+             "|---|---:|---:|---:|"]
+    lines += ["| %s | %s | %s | %s |" % m for m in marks]
+    if wall_ms is not None:
+        lines.append("\nthe same run from starting wine to its exit, as the benchmark saw it: %d ms" % wall_ms)
     return "\n".join(lines)
 
 
 def main(argv=None):
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    ap.add_argument("--rows", required=True, help="rows file (JSON list)")
-    ap.add_argument("--payload", required=True, help="the tree every row must install")
+    ap.add_argument("--timeline", help="only print the stage table of this setup log")
+    ap.add_argument("--wall-ms", type=int, help="with --timeline: the run's time seen from outside")
+    ap.add_argument("--rows", help="rows file (JSON list)")
+    ap.add_argument("--payload", help="the tree every row must install")
     ap.add_argument("--rounds", type=int, default=9)
     ap.add_argument("--timeout", type=float, default=180)
     ap.add_argument("--no-memory", action="store_true", help="skip the memory runs")
     ap.add_argument("--json", help="write the raw figures here")
+    ap.add_argument("--ref", help="key of a second reference row (a ratio column of its own)")
+    ap.add_argument("--judge", help="key of the row whose ratio to --ref is the goal")
+    ap.add_argument("--goal", type=float, default=1.3, help="the goal for --judge / --ref")
+    ap.add_argument("--menu-builder", choices=["on", "off", "both"], default="both",
+                    help="run every row with Wine's menu builder, without it, or both ways")
     a = ap.parse_args(argv)
+    if a.timeline:
+        print(timeline(a.timeline, a.wall_ms))
+        return 0
+    if not a.rows or not a.payload:
+        ap.error("--rows and --payload are required")
     prefix = os.environ["WINEPREFIX"]
     drive_c = os.path.join(prefix, "drive_c")
     with open(a.rows) as fh:
         entries = json.load(fh)
     cwd = os.path.dirname(os.path.abspath(a.rows))
-    rows = [Row(s, drive_c, cwd) for s in entries]
-    floor = rows[0]
+    modes = {"on": [True], "off": [False], "both": [True, False]}[a.menu_builder]
+    tables = [[Row(s, drive_c, cwd, mb) for s in entries] for mb in modes]
+    rows = [r for t in tables for r in t]
+    floors = {id(t[0]): t[0] for t in tables}
+    desktop = desktop_note(prefix)
     payload = Payload(a.payload)
     os.makedirs(os.path.join(drive_c, "bench"), exist_ok=True)
 
@@ -270,7 +351,7 @@ def main(argv=None):
         r.prepare(a.timeout)
         dt, err = r.run(a.timeout, sample)
         if not err and r.check:
-            err = payload.check(r.outdir, full)
+            err = payload.check(r.outdir, full, r.rewritten)
         r.finish(a.timeout)
         return dt, err
 
@@ -280,8 +361,9 @@ def main(argv=None):
             r.fail = "warm-up: " + err
         print("warm-up %s: %s s %s" % (r.key, "-" if dt is None else "%.2f" % dt, err),
               file=sys.stderr, flush=True)
-    if floor.fail:
-        raise SystemExit("the floor failed: " + floor.fail)
+    for floor in floors.values():
+        if floor.fail:
+            raise SystemExit("the floor failed: " + floor.fail)
 
     rng = random.Random(1)
     for rnd in range(a.rounds):
@@ -308,12 +390,24 @@ def main(argv=None):
     for r in rows:
         r.prepare(a.timeout)
 
-    print(table(rows, floor))
+    for t in tables:
+        by_key = {r.base_key: r for r in t}
+        ref = by_key.get(a.ref)
+        print("#### %s\n" % ("With Wine's menu builder (as Wine runs them)" if t[0].menu_builder else
+                              "Without Wine's menu builder (winemenubuilder.exe disabled for every row)"))
+        print(table(t, t[0], ref))
+        judged = by_key.get(a.judge)
+        if ref and judged and judged.times:
+            q = ratio(judged, ref)
+            print("\n%s / %s: median of per-round ratios %.2f (goal at most %.2f: %s)"
+                  % (judged.name, ref.name, q, a.goal, "met" if q <= a.goal else "not met"))
+        print()
+    print(desktop)
     if a.json:
         with open(a.json, "w") as fh:
             json.dump({r.key: {"name": r.name, "size": r.size, "times": r.times,
                                "peak_mib": r.peak_mib, "largest_mib": r.largest_mib,
-                               "processes_kib": r.processes,
+                               "own_mib": r.own_mib, "processes_kib": r.processes,
                                "fail": r.fail} for r in rows}, fh, indent=1)
     return 0 if not any(r.fail for r in rows) else 3
 
