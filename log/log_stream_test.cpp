@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <sstream>
+#include <string>
+
 namespace LogUtils {
 namespace {
 
@@ -22,6 +26,33 @@ TEST(LogStream, PrefixFromSourcePath) {
   for (const auto& c : kCases) {
     LogStream stream(L"[I]", c.line, c.path);
     EXPECT_EQ(stream.str(), c.prefix) << c.path;
+  }
+}
+
+// What the statements stream in comes out as a wide string stream with the
+// classic locale writes it.
+TEST(LogStream, FormatsLikeAWideStringStream) {
+  static constexpr const wchar_t* kNull = nullptr;
+  const struct {
+    const char* what;
+    void (*stream)(LogStream&);
+    void (*expected)(std::wostream&);
+  } kCases[] = {
+      {"integers", [](LogStream& s) { s << 0 << -7 << 42u << INT_MIN << LLONG_MIN << ULLONG_MAX << 3ul << true; },
+       [](std::wostream& s) { s << 0 << -7 << 42u << INT_MIN << LLONG_MIN << ULLONG_MAX << 3ul << true; }},
+      {"hex and back", [](LogStream& s) { s << std::hex << 0x8007000Eul << L' ' << -1 << std::dec << L' ' << -1; },
+       [](std::wostream& s) { s << std::hex << 0x8007000Eul << L' ' << -1 << std::dec << L' ' << -1; }},
+      {"text", [](LogStream& s) { s << L"w" << std::wstring(L"s") << L'c' << "n" << std::string("ns"); },
+       [](std::wostream& s) { s << L"w" << std::wstring(L"s") << L'c' << "n" << "ns"; }},
+      {"null wide string", [](LogStream& s) { s << L"a" << kNull << L"b" << 1 << "c"; },
+       [](std::wostream& s) { s << L"a" << kNull << L"b" << 1 << "c"; }},
+  };
+  for (const auto& c : kCases) {
+    LogStream stream;
+    c.stream(stream);
+    std::wostringstream expected;
+    c.expected(expected);
+    EXPECT_EQ(stream.str(), expected.str()) << c.what;
   }
 }
 
