@@ -20,6 +20,12 @@ pe_width() {
   esac
 }
 
+# The prefix width a test asks for, unless its program is 64-bit (the x86_64
+# flavour): a 32-bit prefix has no room for that.
+prefix_arch_for() {  # program [asked: 32 | 64]
+  if [ "$(pe_width "$1")" = 64 ]; then echo 64; else echo "${2:-32}"; fi
+}
+
 # True for a 64-bit prefix, or one that WINEARCH=win64 is about to create.
 _prefix_is_64() {
   [ "${WINEARCH:-}" = win64 ] || head -n 8 "${WINEPREFIX:-$HOME/.wine}/system.reg" 2>/dev/null | grep -qx '#arch=win64'

@@ -32,9 +32,9 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 # shellcheck source=tests/wine/prefix_lib.sh
 . "$here/prefix_lib.sh"
 
-# A 32-bit prefix has no room for a 64-bit program; the tests that ask for
-# one expect 32-bit behaviour and skip themselves in a 64-bit build.
-[ "$(pe_width "$1")" = 64 ] && arch=64
+# Tests that ask for a 32-bit prefix expect 32-bit behaviour and skip
+# themselves when built for x86_64.
+arch=$(prefix_arch_for "$1" "$arch")
 
 if [ "$fresh" = 1 ]; then
   prefix=$(new_fresh_prefix "$arch" "$winver") || exit 125
