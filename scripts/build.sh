@@ -7,10 +7,9 @@ set -euo pipefail
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # shellcheck source=scripts/flavour.sh
 . "$top/scripts/flavour.sh"
-case ${PELORIX_FLAVOUR:=i686} in
-  i686 | x86_64) ;;
-  *) echo "build.sh: PELORIX_FLAVOUR must be i686 or x86_64, not '$PELORIX_FLAVOUR'" >&2; exit 2 ;;
-esac
+# Building needs no probe: without a choice it builds the deliverables.
+: "${PELORIX_FLAVOUR:=i686}"
+choose_flavour build.sh || exit 2
 # ccache, when the machine has it, also serves later build folders of the same
 # checkout (the release script's, the release test's).
 launcher=
