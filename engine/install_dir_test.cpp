@@ -117,20 +117,23 @@ TEST_F(InstallDirTest, NormalizingPicksTheFolderAnInstallUses) {
 }
 
 TEST_F(InstallDirTest, DefaultIsTheRegisteredInstallThenProgramFiles) {
-  base::RegRemoveTree(HKEY_LOCAL_MACHINE, kProductKey);
+  // The key where the deliverable, a 32-bit setup, writes it (also when
+  // these tests are built for x86_64).
+  constexpr REGSAM kView = KEY_WOW64_32KEY;
+  base::RegRemoveTree(HKEY_LOCAL_MACHINE, kProductKey, kView);
   wchar_t program_files[MAX_PATH];
   ASSERT_EQ(SHGetFolderPathW(nullptr, CSIDL_PROGRAM_FILES, nullptr, 0, program_files), S_OK);
   const std::wstring fallback = std::wstring(program_files) + L"\\Pelorix";
   EXPECT_EQ(DefaultInstallDir(&queries_), fallback);
 
   // A registered path that no longer exists is ignored.
-  ASSERT_TRUE(base::RegWriteString(HKEY_LOCAL_MACHINE, kProductKey, L"Setup Path", root_ + L"\\gone"));
+  ASSERT_TRUE(base::RegWriteString(HKEY_LOCAL_MACHINE, kProductKey, L"Setup Path", root_ + L"\\gone", false, kView));
   EXPECT_EQ(RegisteredInstallDir(), L"");
   EXPECT_EQ(DefaultInstallDir(&queries_), fallback);
-  ASSERT_TRUE(base::RegWriteString(HKEY_LOCAL_MACHINE, kProductKey, L"Setup Path", root_));
+  ASSERT_TRUE(base::RegWriteString(HKEY_LOCAL_MACHINE, kProductKey, L"Setup Path", root_, false, kView));
   EXPECT_EQ(RegisteredInstallDir(), root_);
   EXPECT_EQ(DefaultInstallDir(&queries_), root_);
-  base::RegRemoveTree(HKEY_LOCAL_MACHINE, kProductKey);
+  base::RegRemoveTree(HKEY_LOCAL_MACHINE, kProductKey, kView);
 }
 
 TEST_F(InstallDirTest, FullDriveGivesWayToTheFirstRoomyFixedDrive) {

@@ -85,13 +85,16 @@ TEST(InstallTask, AnEarlierRegisteredInstallMakesItAnUpdate) {
   ASSERT_TRUE(package::CreateDirectories(dir + L"\\Nexhub\\pelorix", nullptr));
   ASSERT_TRUE(CopyFileW(SampleBinary(L"signed", L"pelorix_ui.exe").c_str(),
                         (dir + L"\\Nexhub\\pelorix\\pelorix_ui.exe").c_str(), FALSE));
-  ASSERT_TRUE(base::RegWriteString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Pelorix", L"Setup Path", dir));
+  // Where the deliverable, a 32-bit setup, writes the key (also when these
+  // tests are built for x86_64).
+  ASSERT_TRUE(base::RegWriteString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Pelorix", L"Setup Path", dir, false,
+                                   KEY_WOW64_32KEY));
   {
     CInstallTask task;
     EXPECT_EQ(task.GetInstallType(), kInstallTypeExisting);
     EXPECT_EQ(task.previous_version(), L"1.1026.1135.306");
   }
-  base::RegRemoveTree(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Pelorix");
+  base::RegRemoveTree(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Pelorix", KEY_WOW64_32KEY);
   package::DeleteTree(dir);
 }
 

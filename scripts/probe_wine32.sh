@@ -5,14 +5,32 @@
 # 32-bit loader then fails with "Exec format error", or a user-mode emulator
 # takes minutes per process. Either way 32-bit counts as "cannot".
 #
-#   probe_wine32.sh          probe unless already known; prints the verdict
-#   probe_wine32.sh --quiet  only the exit code: 0 can, 1 cannot
+#   probe_wine32.sh           probe unless already known; prints the verdict
+#   probe_wine32.sh --quiet   only the exit code: 0 can, 1 cannot
+#   probe_wine32.sh --reason  the reason in one line, and the exit code
+#
+# PELORIX_WINE32=no makes the answer "cannot" without probing, to try the
+# path of such machines (the x86_64 flavour) on one that can.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # shellcheck source=scripts/deps.env
 . "$here/scripts/deps.env"
-quiet=0
-[ "${1:-}" = --quiet ] && quiet=1
+mode=${1:-verdict}
+case $mode in
+  verdict | --quiet | --reason) ;;
+  *) echo "usage: $0 [--quiet | --reason]" >&2; exit 2 ;;
+esac
+case ${PELORIX_WINE32:-} in
+  "") ;;
+  no)
+    case $mode in
+      verdict) echo "[probe] 32-bit Windows programs are taken not to run here (PELORIX_WINE32=no); the x86_64 flavour stands in." ;;
+      --reason) echo "32-bit Windows programs are taken not to run here (PELORIX_WINE32=no)" ;;
+    esac
+    exit 1
+    ;;
+  *) echo "probe_wine32.sh: PELORIX_WINE32 may only be 'no' (or unset), not '$PELORIX_WINE32'" >&2; exit 2 ;;
+esac
 
 status=$DEPS_DIR/wine32.status
 # The answer belongs to this kernel and this Wine; a new one asks again.
@@ -52,15 +70,18 @@ fi
 
 verdict=$(sed -n 1p "$status")
 reason=$(sed -n 2p "$status")
-if [ "$quiet" = 0 ]; then
+if [ "$mode" = --reason ]; then
+  if [ "$verdict" = yes ]; then echo "32-bit Windows programs run here: $reason"
+  else echo "32-bit Windows programs cannot run here: $reason"; fi
+elif [ "$mode" = verdict ]; then
   if [ "$verdict" = yes ]; then
     echo "[probe] 32-bit Windows programs run here: $reason."
   else
     cat <<EOF
 [probe] This machine cannot run 32-bit Windows programs: $reason.
 [probe] Building needs no 32-bit execution, so dist/ still gets the real 32-bit Install.exe and
-[probe] Palinst.dll; but the tests and the main job run those programs under Wine and cannot
-[probe] run here. The x86_64 test flavour that would stand in for them is not built yet.
+[probe] Palinst.dll. The tests and the main job run the x86_64 flavour instead (build-x64/, 64-bit
+[probe] Wine): run.sh and test.sh choose it by themselves; tests of 32-bit behaviour are skipped.
 EOF
   fi
 fi

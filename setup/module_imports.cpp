@@ -34,7 +34,14 @@ bool Equals(const char* a, const char* b) {
 // Finds an already loaded module by base name ("kernel32.dll") through the
 // loader's list; no function of any library is needed for that.
 const void* FindLoadedModule(const char* name) {
+#if defined(__x86_64__)
+  // The TEB's PEB field, read the way NtCurrentTeb does; GCC 12 takes the
+  // header's gs-relative read for an out-of-bounds array access.
+  PEB* peb;
+  asm("movq %%gs:0x60, %0" : "=r"(peb));
+#else
   auto* peb = reinterpret_cast<PEB*>(NtCurrentTeb()->ProcessEnvironmentBlock);
+#endif
   LIST_ENTRY* head = &peb->Ldr->InMemoryOrderModuleList;
   for (LIST_ENTRY* link = head->Flink; link != head; link = link->Flink) {
     auto* entry = CONTAINING_RECORD(link, LDR_DATA_TABLE_ENTRY, InMemoryOrderLinks);

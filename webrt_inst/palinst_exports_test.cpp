@@ -36,9 +36,11 @@ class PalinstExportsTest : public testing::Test {
     if (module_) FreeLibrary(module_);
   }
 
-  // Calls IsExistWebView2 by hand and returns how many bytes of arguments
-  // were left on the stack (0: the callee removed them, as __stdcall must).
-  int CallIsExistRaw(wchar_t* buffer, int capacity, bool* result) {
+  // Calls IsExistWebView2 as a host would. On 32-bit x86 the call is made by
+  // hand, to see that the callee removed its arguments from the stack as
+  // __stdcall must; x64 has one convention, in which the caller does that.
+  bool CallIsExist(wchar_t* buffer, int capacity) {
+#if defined(__i386__)
     unsigned a = reinterpret_cast<unsigned>(is_exist_);
     unsigned c = reinterpret_cast<unsigned>(buffer);
     unsigned d = static_cast<unsigned>(capacity);
@@ -54,8 +56,11 @@ class PalinstExportsTest : public testing::Test {
         : "+a"(a), "+c"(c), "+d"(d), "=D"(left)
         :
         : "esi", "memory", "cc");
-    *result = (a & 0xFF) != 0;
-    return static_cast<int>(left);
+    EXPECT_EQ(0u, left) << "bytes of arguments left on the stack";
+    return (a & 0xFF) != 0;
+#else
+    return is_exist_(buffer, capacity);
+#endif
   }
 
   HMODULE module_ = nullptr;
@@ -75,9 +80,7 @@ TEST_F(PalinstExportsTest, IsExistCleansItsArgumentsAndZeroFills) {
                                    KEY_WOW64_32KEY));
   wchar_t buffer[20];
   for (wchar_t& ch : buffer) ch = L'#';
-  bool found = false;
-  EXPECT_EQ(0, CallIsExistRaw(buffer, 16, &found));
-  EXPECT_TRUE(found);
+  EXPECT_TRUE(CallIsExist(buffer, 16));
   EXPECT_EQ(std::wstring(L"1.2.3"), buffer);
   for (int i = 5; i < 16; ++i) EXPECT_EQ(L'\0', buffer[i]) << i;
   for (int i = 16; i < 20; ++i) EXPECT_EQ(L'#', buffer[i]) << "written past capacity at " << i;
@@ -88,17 +91,13 @@ TEST_F(PalinstExportsTest, IsExistTruncatesToCapacity) {
                                    KEY_WOW64_32KEY));
   wchar_t buffer[8];
   for (wchar_t& ch : buffer) ch = L'#';
-  bool found = false;
-  EXPECT_EQ(0, CallIsExistRaw(buffer, 4, &found));
-  EXPECT_TRUE(found);
+  EXPECT_TRUE(CallIsExist(buffer, 4));
   EXPECT_EQ(std::wstring(L"121."), std::wstring(buffer, 4));
   EXPECT_EQ(L'#', buffer[4]);
 }
 
 TEST_F(PalinstExportsTest, IsExistWithoutBufferOrRuntime) {
-  bool found = true;
-  EXPECT_EQ(0, CallIsExistRaw(nullptr, 16, &found));
-  EXPECT_FALSE(found);
+  EXPECT_FALSE(CallIsExist(nullptr, 16));
   wchar_t buffer[4] = {L'#', L'#', L'#', L'#'};
   EXPECT_FALSE(is_exist_(buffer, 4));
   for (wchar_t ch : buffer) EXPECT_EQ(L'\0', ch);

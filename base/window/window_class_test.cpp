@@ -36,7 +36,9 @@ TEST(WindowClass, UnnamedClassIsAtlAddressAndRegisteredOnce) {
   ASSERT_NE(b.Create(HWND_MESSAGE), nullptr) << GetLastError();
 
   wchar_t expected[32];
-  swprintf(expected, 32, L"ATL:%08X", reinterpret_cast<uintptr_t>(&CUnnamed<1>::GetWndClassInfo()));
+  // The address in as many hex digits as a pointer has: 8, or 16 on x64.
+  swprintf(expected, 32, L"ATL:%0*llX", static_cast<int>(2 * sizeof(void*)),
+           static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(&CUnnamed<1>::GetWndClassInfo())));
   EXPECT_EQ(ClassNameOf(a1), expected);
   EXPECT_NE(ClassNameOf(b), expected);
   const ATOM atom = CUnnamed<1>::GetWndClassInfo().atom;

@@ -9,6 +9,14 @@
 
 namespace e2e {
 
+// Why a case is skipped when the tests are built for x86_64 (for machines
+// that run no 32-bit code): the setup writes its keys without a view flag,
+// while the product's uninstaller and the next setup look for them in the
+// 32-bit view, where only a 32-bit setup writes them.
+constexpr char kNeeds32BitView[] =
+    "needs 32-bit execution: a 64-bit setup writes its keys to the 64-bit view, but the next setup and "
+    "the uninstaller look for them in the 32-bit view";
+
 // Directory of the running test program, with a trailing backslash.
 std::wstring ThisDir();
 

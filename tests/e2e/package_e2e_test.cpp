@@ -54,7 +54,8 @@ Layout ReadLayout(const std::string& bytes) {
   Layout l;
   l.size = static_cast<DWORD>(bytes.size());
   auto dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(bytes.data());
-  auto nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(bytes.data() + dos->e_lfanew);
+  // The package is built for the same width as this test.
+  auto nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(bytes.data() + dos->e_lfanew);
   l.time_stamp = dos->e_lfanew + 8;
   const IMAGE_SECTION_HEADER* section = IMAGE_FIRST_SECTION(nt);
   const DWORD resource_rva = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_RESOURCE].VirtualAddress;

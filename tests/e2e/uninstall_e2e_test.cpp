@@ -286,6 +286,7 @@ void PrintFigures(const char* what, const Snapshot& before, const Snapshot& inst
 }
 
 TEST(Uninstall, SilentUninstallAndRestartLeaveThePrefixAsBefore) {
+  if (sizeof(void*) == 8) GTEST_SKIP() << e2e::kNeeds32BitView;
   const DWORD start = GetTickCount();
   const Snapshot before = TakeSnapshot();
   printf("snapshot: %lu ms\n", GetTickCount() - start);
@@ -325,6 +326,7 @@ TEST(Uninstall, SilentUninstallAndRestartLeaveThePrefixAsBefore) {
 }
 
 TEST(Uninstall, EndsTheRunningProductAndLeavesWhatIsHeldToTheRestart) {
+  if (sizeof(void*) == 8) GTEST_SKIP() << e2e::kNeeds32BitView;
   // A folder of the user's, which a link in the install directory will point at.
   const std::wstring user_folder = L"C:\\UserData";
   ASSERT_TRUE(CreateDirectoryW(user_folder.c_str(), nullptr));

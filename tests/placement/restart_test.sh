@@ -10,7 +10,7 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 # shellcheck source=tests/wine/prefix_lib.sh
 . "$here/../wine/prefix_lib.sh"
 
-prefix=$(new_fresh_prefix 32 7)
+prefix=$(new_fresh_prefix "$(prefix_arch_for "$probe")" 7)
 trap 'discard_prefix "$prefix"' EXIT
 export WINEPREFIX=$prefix
 dir='C:\placement_restart'
@@ -18,7 +18,7 @@ dir='C:\placement_restart'
 wine "$probe" schedule "$dir"
 wine reg query 'HKLM\SYSTEM\CurrentControlSet\Control\Session Manager' \
   /v PendingFileRenameOperations >/dev/null 2>&1 || { echo "no pending renames recorded"; exit 1; }
-wineboot -r
+wine wineboot -r
 wine "$probe" check "$dir"
 if wine reg query 'HKLM\SYSTEM\CurrentControlSet\Control\Session Manager' \
      /v PendingFileRenameOperations >/dev/null 2>&1; then

@@ -23,6 +23,12 @@ constexpr int kAsyncSends = 4;
 constexpr int kAllWell = 7;
 constexpr int kWrong = 1;
 constexpr wchar_t kSenderDll[] = L"stat_sender_dll.dll";
+// Only 32-bit x86 decorates a stdcall export with its argument bytes.
+#if defined(_WIN64)
+constexpr char kStartSends[] = "StartSends";
+#else
+constexpr char kStartSends[] = "StartSends@8";
+#endif
 
 // Listens on a free loopback port, accepts, and never answers.
 class SilentEndpoint {
@@ -98,7 +104,7 @@ int UnloadWhileSending(SilentEndpoint& endpoint) {
   using StartSendsFn = int(__stdcall*)(const wchar_t*, int);
   HMODULE dll = LoadLibraryW(kSenderDll);
   auto start_sends =
-      dll ? reinterpret_cast<StartSendsFn>(reinterpret_cast<void*>(GetProcAddress(dll, "StartSends@8")))
+      dll ? reinterpret_cast<StartSendsFn>(reinterpret_cast<void*>(GetProcAddress(dll, kStartSends)))
           : nullptr;
   if (!start_sends) {
     std::printf("cannot load %ls (%lu)\n", kSenderDll, GetLastError());

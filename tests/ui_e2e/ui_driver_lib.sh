@@ -40,8 +40,8 @@ stop_xvfb() {
 # A fresh prefix on the display, exported as WINEPREFIX. The template's
 # server and services were started with the null driver: they are restarted
 # once the prefix has the display.
-ui_prefix() {
-  WINEPREFIX=$(new_fresh_prefix 32 7)
+ui_prefix() {  # the program the prefix is for
+  WINEPREFIX=$(new_fresh_prefix "$(prefix_arch_for "$1")" 7)
   export WINEPREFIX
   use_display_driver "$WINEPREFIX"
   map_interface_fonts "$WINEPREFIX"

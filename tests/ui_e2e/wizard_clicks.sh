@@ -331,7 +331,7 @@ run_scenario() {
   local name=$1
   fail_reason=""
   STAT_MARK=uie2e$$$name
-  ui_prefix
+  ui_prefix "$setup"
   start_stat_server
   "scenario_$name"
   # What the screen showed when the scenario failed, before anything is ended.

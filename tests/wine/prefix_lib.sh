@@ -4,8 +4,49 @@
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 WINE_ROOT=${PELORIX_WINE_ROOT:-$HOME/.cache/pelorix-wine}
-if ! _wine_version=$(wine --version 2>&1); then
-  echo "prefix_lib.sh: 'wine --version' failed: ${_wine_version:-no output}" >&2
+WINE64_LOADER=/usr/lib/wine/wine64
+
+# 32 or 64 for a Windows program file (its PE machine field); nothing for
+# anything else, such as a program named by its Windows path.
+pe_width() {
+  local file=${1:-} offset machine
+  [ -f "$file" ] && [ "$(head -c 2 "$file" 2>/dev/null)" = MZ ] || return 0
+  offset=$(od -An -tu4 -j60 -N4 "$file" | tr -d ' ')
+  [ -n "$offset" ] || return 0
+  machine=$(od -An -tx2 -j$((offset + 4)) -N2 "$file" | tr -d ' ')
+  case $machine in
+    014c) echo 32 ;;
+    8664) echo 64 ;;
+  esac
+}
+
+# The prefix width a test asks for, unless its program is 64-bit (the x86_64
+# flavour): a 32-bit prefix has no room for that.
+prefix_arch_for() {  # program [asked: 32 | 64]
+  if [ "$(pe_width "$1")" = 64 ]; then echo 64; else echo "${2:-32}"; fi
+}
+
+# True for a 64-bit prefix, or one that WINEARCH=win64 is about to create.
+_prefix_is_64() {
+  [ "${WINEARCH:-}" = win64 ] || head -n 8 "${WINEPREFIX:-$HOME/.wine}/system.reg" 2>/dev/null | grep -qx '#arch=win64'
+}
+
+# Debian's `wine` always starts the 32-bit loader, which hands 64-bit programs
+# on to wine64. Where the kernel runs no 32-bit code that first step fails
+# ("Exec format error"), so in a 64-bit prefix everything but a 32-bit program
+# is started by the 64-bit loader directly. Scripts that source this file get
+# this `wine`; Wine's own tools are called through it (`wine wineboot`).
+wine() {
+  if _prefix_is_64 && [ "$(pe_width "${1:-}")" != 32 ]; then
+    WINELOADER=$WINE64_LOADER "$WINE64_LOADER" "$@"
+  else
+    command wine "$@"
+  fi
+}
+
+if ! _wine_version=$(command wine --version 2>&1) &&
+   ! _wine_version=$(WINELOADER=$WINE64_LOADER "$WINE64_LOADER" --version 2>&1); then
+  echo "prefix_lib.sh: neither 'wine --version' nor '$WINE64_LOADER --version' works: ${_wine_version:-no output}" >&2
   echo "prefix_lib.sh: Wine cannot run here (scripts/probe_wine32.sh says why)" >&2
   return 1 2>/dev/null || exit 1
 fi
@@ -33,7 +74,7 @@ template_prefix() {
         local tmp="$dir.tmp.$$"
         rm -rf "$tmp"
         if [ "$winver" = 7 ]; then
-          WINEPREFIX=$tmp WINEARCH=win$arch wineboot -i >/dev/null 2>&1
+          WINEPREFIX=$tmp WINEARCH=win$arch wine wineboot -i >/dev/null 2>&1
           # Windows without a display: hidden windows and COM still work.
           WINEPREFIX=$tmp wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
           # A crash ends the process instead of starting a debugger that
@@ -103,14 +144,18 @@ start_server() {
   ) 9>"$dir.server-lock"
 }
 
-# Every step is checked: with an empty name (a full disk makes mktemp fail)
-# the copy would land in the root directory.
-new_fresh_prefix() {
-  local arch=$1 winver=$2 tmpl dir
+# Prints a new prefix made from the template. The folder is made here, or
+# given (empty) by a caller that must know it before it is filled. Every step
+# is checked: with an empty name (a full disk makes mktemp fail) the copy
+# would land in the root directory.
+new_fresh_prefix() {  # arch winver [folder]
+  local arch=$1 winver=$2 dir=${3:-} tmpl
   tmpl=$(template_prefix "$arch" "$winver") && [ -n "$tmpl" ] && [ -f "$tmpl/.ready" ] ||
     { echo "prefix_lib.sh: no template for win$arch-$winver" >&2; return 1; }
-  dir=$(mktemp -d "${TMPDIR:-/tmp}/pelorix-prefix.XXXXXX") && [ -n "$dir" ] ||
-    { echo "prefix_lib.sh: cannot make a prefix folder (disk full?)" >&2; return 1; }
+  if [ -z "$dir" ]; then
+    dir=$(mktemp -d "${TMPDIR:-/tmp}/pelorix-prefix.XXXXXX") && [ -n "$dir" ] ||
+      { echo "prefix_lib.sh: cannot make a prefix folder (disk full?)" >&2; return 1; }
+  fi
   if ! cp -a "$tmpl/." "$dir/"; then
     rm -rf "$dir"
     echo "prefix_lib.sh: cannot copy the template into $dir (disk full?)" >&2

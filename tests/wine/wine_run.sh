@@ -3,7 +3,8 @@
 #
 #   wine_run.sh [--arch 32|64] [--winver 7|10|xp] [--fresh] [--display] [--] program [args...]
 #
-# --arch     32-bit prefix (default) or 64-bit WOW64 prefix.
+# --arch     32-bit prefix (default) or 64-bit WOW64 prefix. A 64-bit program
+#            (the x86_64 flavour) always gets a 64-bit prefix and loader.
 # --winver   the Windows version the prefix reports (default 7).
 # --fresh    a throw-away copy of the template, removed afterwards; without it
 #            a shared prefix per arch/version is used (for tests that change
@@ -30,6 +31,10 @@ done
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 # shellcheck source=tests/wine/prefix_lib.sh
 . "$here/prefix_lib.sh"
+
+# Tests that ask for a 32-bit prefix expect 32-bit behaviour and skip
+# themselves when built for x86_64.
+arch=$(prefix_arch_for "$1" "$arch")
 
 if [ "$fresh" = 1 ]; then
   prefix=$(new_fresh_prefix "$arch" "$winver") || exit 125
