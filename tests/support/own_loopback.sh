@@ -13,6 +13,16 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 if [ "${PELORIX_OWN_LOOPBACK:-}" = inside ]; then
   unset PELORIX_OWN_LOOPBACK
   ip link set lo up || { echo "own_loopback.sh: could not bring up the new namespace's loopback" >&2; exit 1; }
+  # A network adapter with an address and a default route, both ends inside
+  # this namespace: the programs see a connected machine (the statistics
+  # reporter sends asynchronously only then), and nothing leaves it.
+  if ! { ip link add pelorix0 type veth peer name pelorix1 &&
+         ip addr add 10.231.0.1/24 dev pelorix0 && ip addr add 10.231.0.2/24 dev pelorix1 &&
+         ip link set pelorix0 up && ip link set pelorix1 up &&
+         ip route add default via 10.231.0.2 dev pelorix0; }; then
+    echo "own_loopback.sh: could not make the namespace's network adapter" >&2
+    exit 1
+  fi
   set +e
   "$@"
   rc=$?
