@@ -201,8 +201,9 @@ Source: "$(win "$product")\\*"; DestDir: "{app}"; Flags: recursesubdirs createal
 EOF
 wanted inno && [ "$peers32" = yes ] && build_row inno wine "$iscc" /Q peer.iss
 
-if [ "$bench_width" = 64 ]; then msi_arch=x64 msi_pf=ProgramFiles64Folder heat_win64=--win64
-else msi_arch=x86 msi_pf=ProgramFilesFolder heat_win64=; fi
+# wixl-heat --win64 marks the components Win64="\$(var.Win64)".
+if [ "$bench_width" = 64 ]; then msi_arch=x64 msi_pf=ProgramFiles64Folder heat_win64=--win64 msi_win64="-D Win64=yes"
+else msi_arch=x86 msi_pf=ProgramFilesFolder heat_win64= msi_win64=; fi
 cat >peer.wxs <<EOF
 <?xml version="1.0" encoding="utf-8"?>
 <Wix xmlns="http://schemas.microsoft.com/wix/2006/wi">
@@ -224,7 +225,7 @@ EOF
 wanted msi && build_row msi sh -c "cd '$product/..' && find '$(basename "$product")' -type f | LC_ALL=C sort |
   wixl-heat -p '$(basename "$product")/' --directory-ref INSTALLDIR --component-group Payload \
     --var var.SourceDir $heat_win64 >'$work/peer-files.wxs' &&
-  wixl -a $msi_arch -D SourceDir='$(basename "$product")' -o '$work/peer.msi' '$work/peer.wxs' '$work/peer-files.wxs'"
+  wixl -a $msi_arch $msi_win64 -D SourceDir='$(basename "$product")' -o '$work/peer.msi' '$work/peer.wxs' '$work/peer-files.wxs'"
 
 # ---- our package with other payload settings, around the same image
 # (unsigned: the setup does not check its own signature). The figures of
@@ -338,8 +339,14 @@ WINEDLLOVERRIDES=winemenubuilder.exe=d wine "$package" --hide_ui '/DIR=C:\bench\
   --set_log_lev=0 >/dev/null 2>&1 || rc=$?
 t1=$(date +%s.%N)
 rm -rf "$WINEPREFIX/drive_c/bench/timeline"
-python3 "$top/tests/bench/bench_install.py" --timeline "$temp_unix/pelorix_setup.log" \
-  --wall-ms "$(python3 -c "print(round(($t1 - $t0) * 1000))")" >timeline.md || rc=$?
+if [ -f "$temp_unix/pelorix_setup.log" ]; then
+  python3 "$top/tests/bench/bench_install.py" --timeline "$temp_unix/pelorix_setup.log" \
+    --wall-ms "$(python3 -c "print(round(($t1 - $t0) * 1000))")" >timeline.md || rc=$?
+else
+  echo "bench_install: the setup wrote no log at $temp_unix/pelorix_setup.log with --set_log_lev=0" >&2
+  echo "no timeline: the setup wrote no log (%TEMP%\pelorix_setup.log) with --set_log_lev=0" >timeline.md
+  rc=1
+fi
 
 if [ "${PIPELINE:-1}" = 1 ]; then
   log "pipeline: staging and placement inside the setup"
