@@ -203,7 +203,7 @@ wanted inno && [ "$peers32" = yes ] && build_row inno wine "$iscc" /Q peer.iss
 
 # wixl-heat --win64 marks the components Win64="\$(var.Win64)".
 if [ "$bench_width" = 64 ]; then msi_arch=x64 msi_pf=ProgramFiles64Folder heat_win64=--win64 msi_win64="-D Win64=yes"
-else msi_arch=x86 msi_pf=ProgramFilesFolder heat_win64= msi_win64=; fi
+else msi_arch=x86 msi_pf=ProgramFilesFolder heat_win64='' msi_win64=''; fi
 cat >peer.wxs <<EOF
 <?xml version="1.0" encoding="utf-8"?>
 <Wix xmlns="http://schemas.microsoft.com/wix/2006/wi">

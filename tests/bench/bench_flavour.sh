@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # The flavour a benchmark measures, told by the setup under test (sourced
 # after tests/wine/prefix_lib.sh; needs $top and $DEPS_DIR).
 #
@@ -12,6 +13,7 @@
 #                         (an argv for Python or the start-up watcher).
 bench_flavour() {
   local setup=$1 reason rc=0
+  [ -n "${top:-}" ] || { echo "bench_flavour: \$top (the source tree) is not set" >&2; return 1; }
   bench_width=$(pe_width "$setup")
   case $bench_width in
     32 | 64) ;;
