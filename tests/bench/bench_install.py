@@ -9,6 +9,9 @@ rows file it wrote. Each row is one installer run as a fresh process:
    "kill_after": [process names] or null, "check": true,
    "rewritten": [payload files the installer rewrites] or null}
 
+or {"name": ..., "key": ..., "not_runnable": why}: a peer this machine cannot
+run (a 32-bit program where no 32-bit code runs), listed without figures.
+
 "<dir>" in argv, pre and post becomes the row's install directory,
 C:\\bench\\<key>. "pre" runs untimed before every run (the install directory
 is removed as well), "post" untimed after it; processes of this prefix named
@@ -149,7 +152,8 @@ class Row:
         self.menu_builder = menu_builder
         self.windir = "C:\\bench\\" + self.key
         self.outdir = os.path.join(drive_c, "bench", self.key)
-        self.argv = self._with_dir(entry["argv"])
+        self.not_runnable = entry.get("not_runnable", "")
+        self.argv = self._with_dir(entry.get("argv"))
         self.pre, self.post = self._with_dir(entry.get("pre")), self._with_dir(entry.get("post"))
         self.package = entry.get("package") or []
         self.kill_after = entry.get("kill_after") or []
@@ -277,7 +281,10 @@ def table(rows, floor, ref=None):
             cells.append(fmt(ratio(r, ref) if r.times else None))
         size = "{:,}".format(r.size) if r.size else "-"
         peak = "%.1f (%.1f)" % (r.peak_mib, r.largest_mib) if r.peak_mib else "-"
-        tree = ("FAIL: " + r.fail) if r.fail else ("ok" if r.check else "not checked")
+        if r.not_runnable:
+            tree = r.not_runnable
+        else:
+            tree = ("FAIL: " + r.fail) if r.fail else ("ok" if r.check else "not checked")
         lines.append("| %s | %s | %s | %s | %s | %s | %s | %d | %s |"
                      % (r.name, size, med, span, " | ".join(cells), fmt(r.own_mib, "%.1f"), peak,
                         len(r.times), tree))
@@ -341,7 +348,7 @@ def main(argv=None):
     cwd = os.path.dirname(os.path.abspath(a.rows))
     modes = {"on": [True], "off": [False], "both": [True, False]}[a.menu_builder]
     tables = [[Row(s, drive_c, cwd, mb) for s in entries] for mb in modes]
-    rows = [r for t in tables for r in t]
+    rows = [r for t in tables for r in t if not r.not_runnable]
     floors = {id(t[0]): t[0] for t in tables}
     desktop = desktop_note(prefix)
     payload = Payload(a.payload)
@@ -408,7 +415,8 @@ def main(argv=None):
             json.dump({r.key: {"name": r.name, "size": r.size, "times": r.times,
                                "peak_mib": r.peak_mib, "largest_mib": r.largest_mib,
                                "own_mib": r.own_mib, "processes_kib": r.processes,
-                               "fail": r.fail} for r in rows}, fh, indent=1)
+                               "fail": r.fail, "not_runnable": r.not_runnable}
+                       for t in tables for r in t}, fh, indent=1)
     return 0 if not any(r.fail for r in rows) else 3
 
 
