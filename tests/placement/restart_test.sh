@@ -10,9 +10,7 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 # shellcheck source=tests/wine/prefix_lib.sh
 . "$here/../wine/prefix_lib.sh"
 
-prefix=$(new_fresh_prefix "$(prefix_arch_for "$probe")" 7)
-trap 'discard_prefix "$prefix"' EXIT
-export WINEPREFIX=$prefix
+use_fresh_prefix_for "$probe" || exit 1
 dir='C:\placement_restart'
 
 wine "$probe" schedule "$dir"

@@ -144,6 +144,14 @@ start_server() {
   ) 9>"$dir.server-lock"
 }
 
+# A throw-away Windows 7 prefix of the program's width becomes WINEPREFIX for
+# the rest of the calling script and is removed when that script exits.
+use_fresh_prefix_for() {  # program
+  _fresh_prefix=$(new_fresh_prefix "$(prefix_arch_for "$1")" 7) || return 1
+  trap 'discard_prefix "$_fresh_prefix"' EXIT
+  export WINEPREFIX=$_fresh_prefix
+}
+
 # Prints a new prefix made from the template. The folder is made here, or
 # given (empty) by a caller that must know it before it is filled. Every step
 # is checked: with an empty name (a full disk makes mktemp fail) the copy
